@@ -1,0 +1,7 @@
+// halvoren: the show. Start-up, window and main loop come with the show loop.
+#include "platform/report.h"
+
+int main()
+{
+    return 0;
+}

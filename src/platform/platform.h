@@ -1,0 +1,54 @@
+// platform: the few operating-system services the show calls besides SDL and OpenGL.
+//
+// Message boxes (FLTK, always echoed to standard error), a pause, a monotonic nanosecond counter
+// and a wrapping millisecond tick, UTC time with milliseconds, and GL entry points.
+//
+// Virtual time: an embedding program (tests, the offline renderer) may switch the counter and the
+// tick to a caller-driven clock once at start-up, so a run is repeatable frame by frame.
+// Headless boxes: the same programs may make every box non-blocking (written to standard error,
+// questions answered OK). Neither is a user option of the show.
+#pragma once
+
+#include <stdint.h>
+
+// Message box styles and results, as the callers pass and test them.
+enum {
+    BOX_OK = 0,                 // one OK button
+    BOX_OKCANCEL_QUESTION = 33, // OK and Cancel with a question icon
+    BOX_WARNING = 48,           // OK with an exclamation icon
+};
+enum { BOX_RESULT_OK = 1, BOX_RESULT_CANCEL = 2 };
+
+// Shows a modal box and returns BOX_RESULT_OK or BOX_RESULT_CANCEL. The caption and text are also
+// written to standard error first, so a report survives a missing display.
+int platformMessageBox(const char* text, const char* caption, int style);
+
+// Boxes never block: standard error only, every question answered OK.
+void platformSetHeadlessBoxes(bool headless);
+bool platformHeadlessBoxes();
+
+// Called before a box is shown (the show leaves full screen there so the box can be seen).
+void platformSetBeforeBoxHook(void (*hook)());
+
+void platformSleepMs(uint32_t milliseconds);
+
+// High-resolution counter: nanoseconds on a monotonic clock; the frequency is constant.
+uint64_t platformCounter();
+uint64_t platformCounterFrequency();
+// Milliseconds since an arbitrary start, wrapping at 2^32.
+uint32_t platformTickMs();
+
+// Virtual time: while enabled, the counter and the tick read a clock that only the caller moves.
+void platformUseVirtualTime(bool enabled);
+bool platformVirtualTime();
+void platformSetVirtualNanoseconds(uint64_t nanoseconds);
+void platformAdvanceVirtualNanoseconds(uint64_t nanoseconds);
+
+struct PlatformUtcTime {
+    int year, month, day;             // month 1-12, day 1-31
+    int hour, minute, second, millis; // 0-23, 0-59, 0-60, 0-999
+};
+PlatformUtcTime platformUtcNow();
+
+// Address of a GL entry point, or null when the driver lacks it. Needs a current GL context.
+void* platformGetProcAddress(const char* name);

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the show, its tools and tests, then runs every test: unit and GL tests (under Xvfb with
+# the dummy audio driver), fuzz-corpus replays, and a short libFuzzer run of every fuzz target
+# built with clang, AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/setup/install-deps.sh
+jobs=$(nproc)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+export SDL_AUDIODRIVER=dummy
+xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build --output-on-failure -j"$jobs"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DHALVOREN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-fuzz -j"$jobs" --target fuzz_targets
+ctest --test-dir build-fuzz --output-on-failure -L fuzz

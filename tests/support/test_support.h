@@ -1,0 +1,26 @@
+// Helpers shared by the tests: scratch files and an OpenGL window under Xvfb.
+#pragma once
+
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+// Writes bytes to a file in the test's working folder (a scratch folder per test program).
+void writeTestFile(const std::string& path, const std::vector<uint8_t>& bytes);
+void writeTestFile(const std::string& path, const std::string& text);
+std::vector<uint8_t> readTestFile(const std::string& path);
+
+// Opens (once per process) an SDL OpenGL window of the given size with GLEW initialised.
+// Returns false when no display is available; GL tests then skip themselves.
+bool openTestGlWindow(int width = 640, int height = 360);
+
+// Reads the back buffer as RGBA rows, bottom row first.
+std::vector<uint8_t> readTestPixels(int x, int y, int width, int height);
+
+// Absolute path of a file in the source tree (for committed fixtures and the real data tree).
+std::string sourcePath(const std::string& relative);
+
+#define REQUIRE_GL_WINDOW(...)                                       \
+    do {                                                             \
+        if (!openTestGlWindow(__VA_ARGS__)) GTEST_SKIP() << "no display"; \
+    } while (0)
