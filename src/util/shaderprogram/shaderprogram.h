@@ -1,0 +1,50 @@
+// shaderprogram: one GPU program built from a vertex-shader file and a fragment-shader file.
+//
+// Two kinds, chosen by the file contents:
+//   ARB assembly   both files begin with "!!ARB" (GL_ARB_vertex_program / GL_ARB_fragment_program)
+//   GLSL           anything else, through the ARB shader-object entry points
+// A vertex file that begins with "!!ARB" paired with a fragment file that does not is refused.
+// Built without file names, it is the empty program: binding it selects no GLSL program.
+//
+// Files are opened through openFile; a bare name not found as given is looked up again inside
+// the shader directory "data/common/shaders/". Every failure is fatal: an unreadable file, an ARB
+// error position, a GLSL compile, link or validation failure (the driver's log goes to standard
+// output after a UTC timestamp first), a uniform name the program does not have, and any GL error.
+// Programs are never deleted; they live until the process ends.
+#pragma once
+
+#include <GL/glew.h> // GLhandleARB, GLuint
+
+#define SHADER_DIRECTORY "data/common/shaders/"
+
+class ShaderProgram {
+public:
+    GLhandleARB vertexShader = 0;   // GLSL vertex shader object (GLSL kind only)
+    GLhandleARB fragmentShader = 0; // GLSL fragment shader object (GLSL kind only)
+    GLhandleARB program = 0;        // GLSL program object; 0 for the empty program and the ARB kind
+    GLuint vertexProgramARB = 0;    // ARB vertex program name (ARB kind only)
+    GLuint fragmentProgramARB = 0;  // ARB fragment program name (ARB kind only)
+    int isARB = 0;                  // 1 for the ARB kind, 0 for GLSL and the empty program
+
+    // Builds the program from two files, or the empty program when either name is null.
+    ShaderProgram(const char* vertexFile, const char* fragmentFile);
+
+    // Makes this program current (the empty program selects no GLSL program).
+    void bind();
+    // Switches every kind of program off: back to the fixed-function pipeline.
+    static void unbindAll();
+
+    // Set a uniform of this program, which must be bound. An unknown name is fatal.
+    void setUniform1i(const char* name, int value);
+    void setUniform1f(const char* name, float value);
+    void setUniform3fv(const char* name, const float* values);
+
+private:
+    void buildArb(const char* vertexSource, const char* fragmentSource);
+    void buildGlsl(const char* vertexSource, const char* fragmentSource);
+    GLint uniformLocation(const char* name);
+};
+
+// Reads one shader source file (the name as given, else inside the shader directory).
+// Returns a malloc'd zero-terminated text the caller frees, or null when neither file opens.
+char* readShaderSource(const char* name);
