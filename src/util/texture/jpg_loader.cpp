@@ -1,0 +1,110 @@
+// jpg_loader: JPEG images into a Texture, decoded by libjpeg.
+//
+// Accepts what libjpeg decodes to RGB: baseline and progressive, colour and grey-scale (grey comes
+// out with three equal channels). Refuses, as a fatal report naming libjpeg's message: corrupt
+// data, and any file libjpeg can only decode with a warning (a truncated file it would pad with
+// grey is damaged, never shown); images beyond the texture limits.
+// libjpeg's own error handler would print and exit; here errors and warnings jump back to the
+// decoder instead. Output: 24-bit R, G, B through ImageBuffer, bottom row first.
+#include "util/texture/jpg_loader.h"
+
+#include "platform/report.h"           // FATAL, LOADER_WARNING
+#include "util/texture/image_buffer.h" // ImageBuffer
+#include "util/texture/texture.h"      // Texture, imageByteSize, readImageFile
+#include <setjmp.h>
+#include <stdio.h>
+#include <string.h>
+#include <vector>
+#include <jpeglib.h> // after stdio.h, which it needs
+
+struct JpegErrorManager {
+    jpeg_error_mgr base; // first, so libjpeg's pointer is also ours
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+// The last refusal, returned by decodeJpeg.
+static char s_message[JMSG_LENGTH_MAX + 64];
+
+static void jpegErrorExit(j_common_ptr info)
+{
+    JpegErrorManager* err = (JpegErrorManager*)info->err;
+    (*info->err->format_message)(info, err->message);
+    longjmp(err->jump, 1);
+}
+
+// Warnings (level -1) mean corrupt or missing data: refused like errors. Trace messages are ignored.
+static void jpegEmitMessage(j_common_ptr info, int level)
+{
+    if (level < 0) jpegErrorExit(info);
+}
+
+const char* decodeJpeg(const uint8_t* bytes, size_t size, ImageBuffer* image)
+{
+    image->release();
+    if (size == 0) return "Empty JPEG file";
+    jpeg_decompress_struct info;
+    JpegErrorManager err;
+    info.err = jpeg_std_error(&err.base);
+    err.base.error_exit = jpegErrorExit;
+    err.base.emit_message = jpegEmitMessage;
+    err.message[0] = 0;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&info);
+        image->release();
+        snprintf(s_message, sizeof s_message, "%s", err.message);
+        return s_message;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes, (unsigned long)size);
+    jpeg_read_header(&info, TRUE);
+    if (imageByteSize(info.image_width, info.image_height, 3) == 0) {
+        jpeg_destroy_decompress(&info);
+        snprintf(s_message, sizeof s_message, "Image too large: %u x %u", info.image_width, info.image_height);
+        return s_message;
+    }
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    if (info.output_components != 3 || !image->allocate((int)info.output_width, (int)info.output_height)) {
+        jpeg_destroy_decompress(&info);
+        image->release();
+        return "Could not allocate memory for image";
+    }
+    // One scanline at a time, from libjpeg's pool (freed by jpeg_destroy_decompress on every path).
+    JSAMPARRAY row = (*info.mem->alloc_sarray)((j_common_ptr)&info, JPOOL_IMAGE, info.output_width * 3, 1);
+    while (info.output_scanline < info.output_height) {
+        int j = (int)info.output_scanline;
+        if (jpeg_read_scanlines(&info, row, 1) != 1) break;
+        const JSAMPLE* p = row[0];
+        for (int k = 0; k < (int)info.output_width; k++, p += 3) image->setPixel(k, j, p[0], p[2], p[1]);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return nullptr;
+}
+
+bool ImageBuffer::readJpeg(const char* fileName)
+{
+    std::vector<uint8_t> bytes;
+    if (!readImageFile(fileName, &bytes)) return false;
+    const char* message = decodeJpeg(bytes.data(), bytes.size(), this);
+    if (message) FATAL("Corrupt JPEG file %s: %s", fileName, message);
+    return true;
+}
+
+bool loadJpg(const char* fileName, Texture& texture)
+{
+    ImageBuffer image;
+    if (!image.readJpeg(fileName)) return false;
+    texture.width = (uint32_t)image.width;
+    texture.height = (uint32_t)image.height;
+    texture.bitsPerPixel = 24;
+    if (image.width == 0 || image.height == 0) {
+        LOADER_WARNING("Invalid texture information");
+        texture.imageData = nullptr;
+        return false;
+    }
+    texture.format = GL_RGB;
+    texture.imageData = image.toRgbBytes();
+    return texture.imageData != nullptr;
+}

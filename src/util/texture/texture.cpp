@@ -1,0 +1,169 @@
+// texture: GL texture objects and the image-format dispatch. See texture.h.
+#include "util/texture/texture.h"
+
+#include "platform/platform.h"        // platformMessageBox
+#include "platform/report.h"          // FATAL, CHECK_GL
+#include "util/data/data.h"           // openFile
+#include "util/texture/bmp_loader.h"  // loadBmp
+#include "util/texture/jpg_loader.h"  // loadJpg
+#include "util/texture/png_loader.h"  // loadPng
+#include "util/texture/tga_loader.h"  // loadTga
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+// Longest vendor string compared in full; longer ones are cut (the brand comes first anyway).
+enum { VENDOR_BYTES = 256 };
+
+size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel)
+{
+    if (width == 0 || height == 0 || bytesPerPixel == 0) return 0;
+    if (width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE) return 0;
+    // Both sides are at most 2^14, so the product fits 64 bits with room for any bytesPerPixel.
+    uint64_t bytes = (uint64_t)width * height * bytesPerPixel;
+    if (bytesPerPixel > 16 || bytes > IMAGE_MAX_BYTES) return 0;
+    return (size_t)bytes;
+}
+
+bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes)
+{
+    bytes->clear();
+    FILE* file = openFile(fileName, "rb");
+    if (!file) return false;
+    uint8_t buffer[65536];
+    size_t got;
+    bool ok = true;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (bytes->size() + got > IMAGE_MAX_FILE_BYTES) { ok = false; break; }
+        bytes->insert(bytes->end(), buffer, buffer + got);
+    }
+    if (ferror(file)) ok = false;
+    fclose(file);
+    if (!ok) bytes->clear();
+    return ok;
+}
+
+bool textureVendorIsAti(const char* vendor)
+{
+    if (!vendor) return false;
+    char lower[VENDOR_BYTES];
+    size_t i = 0;
+    for (; vendor[i] && i + 1 < sizeof lower; i++) lower[i] = (char)tolower((unsigned char)vendor[i]);
+    lower[i] = 0;
+    return strstr(lower, "ati ") != nullptr;
+}
+
+Texture::Texture()
+    : imageData(nullptr), bitsPerPixel(0), width(0), height(0), format(0), textureId(0),
+      wrapMode(GL_CLAMP_TO_EDGE), isFloat(false), useMipmaps(false), minFilter(GL_LINEAR), magFilter(GL_LINEAR)
+{
+}
+
+Texture::Texture(const char* fileName) : Texture()
+{
+    if (!load(fileName, GL_LINEAR, GL_LINEAR, false, false)) FATAL("Failed to load texture %s", fileName);
+}
+
+Texture::~Texture()
+{
+    if (textureId != 0) glDeleteTextures(1, &textureId);
+    textureId = 0;
+    CHECK_GL();
+}
+
+bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn, bool useMipmapsIn, bool repeat)
+{
+    minFilter = minFilterIn;
+    magFilter = magFilterIn;
+    isFloat = false;
+    wrapMode = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    useMipmaps = useMipmapsIn;
+
+    // The extension is the last four characters, lower-cased; ".jpeg" is tested on the last five.
+    size_t length = strlen(fileName);
+    char extension[5] = "";
+    char longExtension[6] = "";
+    if (length >= 4) {
+        for (int i = 0; i < 4; i++) extension[i] = (char)tolower((unsigned char)fileName[length - 4 + i]);
+        extension[4] = 0;
+    }
+    if (length >= 5) {
+        for (int i = 0; i < 5; i++) longExtension[i] = (char)tolower((unsigned char)fileName[length - 5 + i]);
+        longExtension[5] = 0;
+    }
+
+    bool loaded = false;
+    if (length >= 4 && strcmp(extension, ".tga") == 0) {
+        loaded = loadTga(fileName, *this);
+    } else if (length >= 4 && strcmp(extension, ".png") == 0) {
+        loaded = loadPng(fileName, *this);
+    } else if (length >= 4 && (strcmp(extension, ".jpg") == 0 || strcmp(longExtension, ".jpeg") == 0)) {
+        loaded = loadJpg(fileName, *this);
+    } else if (length >= 4 && strcmp(extension, ".bmp") == 0) {
+        loaded = loadBmp(fileName, *this);
+    } else {
+        // Names shorter than four characters have no extension; they show what they have.
+        char text[128];
+        snprintf(text, sizeof text, "Sorry, image format %s is not yet supported.\nTry .tga or .png.",
+                 length >= 4 ? extension : fileName);
+        platformMessageBox(text, "Unsupported image format!", BOX_OK);
+    }
+    if (!loaded) FATAL("Failed to load image %s!", fileName);
+    return createGLTexture();
+}
+
+bool Texture::createGLTexture()
+{
+    if (textureId != 0) FATAL("Attempt to create an already initialized texture!");
+    GLenum type = isFloat ? GL_FLOAT : GL_UNSIGNED_BYTE;
+    glGenTextures(1, &textureId);
+    glBindTexture(GL_TEXTURE_2D, textureId);
+    if (useMipmaps) {
+        GLfloat maxAnisotropy = 1.0f;
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    } else {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, (GLint)minFilter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, (GLint)magFilter);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, (GLint)wrapMode);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, (GLint)wrapMode);
+    // Rows are packed without gaps (RGB rows need not be a multiple of four bytes).
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)width, (GLsizei)height, 0, format, type, imageData);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+
+    bool ati = textureVendorIsAti((const char*)glGetString(GL_VENDOR));
+    if (!useMipmaps) {
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+    } else if (ati) {
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+    } else {
+        glGenerateMipmapEXT(GL_TEXTURE_2D);
+    }
+    if (imageData) {
+        free(imageData);
+        imageData = nullptr;
+    }
+    return true;
+}
+
+void Texture::resize(unsigned int newWidth, unsigned int newHeight)
+{
+    if (imageData) FATAL("Attempted to resize a texture with current imageData");
+    if (textureId == 0) FATAL("Attempted to resize a texture that is not initialized!");
+    glDeleteTextures(1, &textureId);
+    width = newWidth;
+    height = newHeight;
+    textureId = 0;
+    createGLTexture();
+}
+
+float Texture::aspectRatio()
+{
+    if (width == 0 || height == 0) FATAL("Invalid texture!");
+    return (float)width / (float)height;
+}

@@ -1,0 +1,64 @@
+// texture: one 2D OpenGL texture, and the decoded image that the image loaders fill.
+//
+// `load` picks the loader by the file name's last four characters, lower-cased: ".tga" (tga_loader),
+// ".png" (png_loader), ".jpg" or ".jpeg" (jpg_loader), ".bmp" (bmp_loader). Anything else, and any
+// name shorter than four characters, is unsupported. Every failure in `load` is fatal.
+// Loaders only fill the plain fields below (no GL calls), so they run without a window;
+// `createGLTexture` uploads the pixels (internal format always GL_RGBA8) and frees them.
+//
+// Limits shared by every decoder: at most IMAGE_MAX_SIDE pixels a side and IMAGE_MAX_BYTES of decoded
+// pixels; sizes are computed with imageByteSize, which refuses anything beyond them.
+#pragma once
+
+#include <GL/glew.h> // GLenum, GLuint, the GL constants the loaders store
+#include <stddef.h>
+#include <stdint.h>
+#include <vector>
+
+enum { IMAGE_MAX_SIDE = 16384 };
+static const size_t IMAGE_MAX_BYTES = (size_t)256 << 20;
+// Image files are read whole; nothing legitimate comes near this.
+static const size_t IMAGE_MAX_FILE_BYTES = (size_t)512 << 20;
+
+class Texture {
+public:
+    unsigned char* imageData; // decoded pixels (malloc block) between a loader and the upload; else null
+    uint32_t bitsPerPixel;    // 24 or 32 after an image load; 0
+    uint32_t width;           // pixels; 0
+    uint32_t height;          // pixels; 0
+    GLenum format;            // GL_RGB or GL_RGBA layout of imageData; 0
+    GLuint textureId;         // GL texture name while one exists; 0
+    GLenum wrapMode;          // wrap S and T: GL_CLAMP_TO_EDGE (default) or GL_REPEAT
+    bool isFloat;             // upload type GL_FLOAT instead of GL_UNSIGNED_BYTE; false
+    bool useMipmaps;          // mipmap chain, trilinear filtering, maximum anisotropy; false
+    GLenum minFilter;         // used when useMipmaps is off; GL_LINEAR
+    GLenum magFilter;         // used when useMipmaps is off; GL_LINEAR
+
+    Texture();
+    // Loads with GL_LINEAR filters, no mipmaps, clamped; fatal when that fails.
+    explicit Texture(const char* fileName);
+    ~Texture();
+
+    // Decodes the file by its extension and creates the GL texture. Every failure is fatal.
+    bool load(const char* fileName, GLenum minFilter, GLenum magFilter, bool useMipmaps, bool repeat);
+    // Creates the GL texture from the fields; imageData may be null (storage without contents).
+    bool createGLTexture();
+    // Replaces the GL texture by an empty one of the new size with the same parameters.
+    void resize(unsigned int newWidth, unsigned int newHeight);
+    float aspectRatio();
+
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+};
+
+// Bytes of a width x height image of bytesPerPixel bytes, computed without overflow; 0 when a side
+// is 0 or above IMAGE_MAX_SIDE, or the total is above IMAGE_MAX_BYTES.
+size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel);
+
+// Reads a whole asset through openFile. False when it cannot be opened, cannot be read, or is
+// larger than IMAGE_MAX_FILE_BYTES.
+bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes);
+
+// True when a GL vendor string, lower-cased, contains "ati " (mipmaps then come from
+// GL_GENERATE_MIPMAP instead of glGenerateMipmapEXT).
+bool textureVendorIsAti(const char* vendor);
