@@ -1,0 +1,17 @@
+#version 110
+// Deferred shading, geometry pass: eye-space position and normal for the G-buffer.
+// Eye-space position and normal for per-pixel lighting; texture coordinate 0 and the colour pass on.
+varying vec3 eyePosition;
+varying vec3 eyeNormal;
+
+void main()
+{
+    vec4 objectVertex = gl_Vertex;
+    vec3 objectNormal = gl_Normal;
+    eyePosition = vec3(gl_ModelViewMatrix * objectVertex);
+    eyeNormal = gl_NormalMatrix * objectNormal;
+    gl_TexCoord[0] = gl_TextureMatrix[0] * gl_MultiTexCoord0;
+    gl_FrontColor = gl_Color;
+    gl_BackColor = gl_Color;
+    gl_Position = gl_ModelViewProjectionMatrix * objectVertex;
+}
