@@ -1,0 +1,33 @@
+// image: plain RGBA pictures for the offline tools: PNG writing, scaling, tiling, comparison.
+//
+// The PNG writer has its own small deflate (fixed Huffman codes, greedy LZ77 over a 32 KiB
+// window, adaptive row filters), so the tools need no compression library; the pictures it writes
+// are read back by the show's own PNG decoder in the regression tests.
+#pragma once
+
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba; // top row first, 4 bytes a pixel
+};
+
+// Encodes the picture as an 8-bit RGB PNG (alpha dropped). Returns the file bytes.
+std::vector<uint8_t> encodePng(const Image& image);
+bool writePng(const std::string& path, const Image& image);
+
+// Box-filtered downscale to the given size.
+Image scaleImage(const Image& source, int width, int height);
+// Copies `source` into `target` with its top-left corner at (x, y), clipped.
+void blitImage(Image* target, const Image& source, int x, int y);
+// Draws text with a built-in 5x7 pixel font, `scale` pixels per font pixel.
+void drawText(Image* target, int x, int y, const std::string& text, int scale, uint32_t rgb);
+
+struct ImageDifference {
+    double meanChannel; // mean absolute difference per colour channel (0-255)
+    int maxChannel;     // largest absolute difference of one channel
+    bool sameSize;
+};
+ImageDifference compareImages(const Image& a, const Image& b);
