@@ -12,6 +12,7 @@
 #include <string.h>
 
 enum {
+    LOOKUP_BITS = 10, // code bits the unpacker resolves in one table step
     HEADER_BYTES = 16,
     TABLE_ENTRY_BYTES = 5,
     MAX_CODE_BITS = 64,
@@ -27,6 +28,12 @@ struct TreeNode {
     uint8_t leftValue, rightValue;
     int leftChild, rightChild; // node index, -1 when that side is a byte value
     int parent;                // -1 at the root
+};
+
+struct LookupEntry {
+    int16_t target;  // the byte value at a leaf, else the node reached after LOOKUP_BITS bits
+    uint8_t length;  // bits consumed
+    uint8_t leaf;
 };
 
 struct HuffmanCodec {
@@ -167,6 +174,202 @@ const char* packedUnpackedLength(const uint8_t* packed, size_t packedSize, int* 
     if (length < 0) {
         snprintf(s_reason, sizeof s_reason, "Negative unpacked length in packed block: %i", length);
         return s_reason;
+    }
+    *unpackedLength = length;
+    return nullptr;
+}
+
+const char* unpackHuffman(const uint8_t* packed, size_t packedSize, uint8_t* out, size_t outCapacity,
+                          int* unpackedLength)
+{
+    int length = 0;
+    if (const char* reason = packedUnpackedLength(packed, packedSize, &length)) return reason;
+    int32_t n = (int32_t)readInt32(packed + 4);
+    if (n < 2 || n > 256) {
+        snprintf(s_reason, sizeof s_reason, "Unsupported symbol count %i in packed block (2 to 256)", n);
+        return s_reason;
+    }
+    size_t codeStart = HEADER_BYTES + (size_t)n * TABLE_ENTRY_BYTES;
+    if (packedSize < codeStart) {
+        snprintf(s_reason, sizeof s_reason, "Packed block of %zu bytes ends inside its symbol table", packedSize);
+        return s_reason;
+    }
+    // Every byte costs at least one bit: a longer announced length is forged.
+    if ((uint64_t)length > (uint64_t)(packedSize - codeStart) * 8 || (size_t)length > outCapacity) {
+        snprintf(s_reason, sizeof s_reason, "Unpacked length %i does not fit the packed block", length);
+        return s_reason;
+    }
+
+    static HuffmanCodec c;
+    memset(&c, 0, sizeof c);
+    c.n = n;
+    for (int i = 0; i < n; i++) {
+        const uint8_t* e = packed + HEADER_BYTES + i * TABLE_ENTRY_BYTES;
+        c.entries[i] = SortEntry{readInt32(e), e[4], -1};
+    }
+    for (int i = n; i < 256; i++) c.entries[i] = SortEntry{0, 0, -1};
+    buildTree(c);
+
+    // Flatten the tree: next[node][bit] >= 0 is a node, < 0 is the leaf value -(v + 1).
+    static int next[256][2];
+    for (int i = 0; i < n - 1; i++) {
+        const TreeNode& t = c.nodes[i];
+        next[i][0] = t.leftChild >= 0 ? t.leftChild : -(int)t.leftValue - 1;
+        next[i][1] = t.rightChild >= 0 ? t.rightChild : -(int)t.rightValue - 1;
+    }
+
+    // First LOOKUP_BITS bits from the root in one step: a leaf and its code length, or the node
+    // reached, from which the walk goes on bit by bit. Children always have higher node numbers
+    // than their parent, so every walk ends.
+    static LookupEntry lookup[1 << LOOKUP_BITS];
+    for (int pattern = 0; pattern < (1 << LOOKUP_BITS); pattern++) {
+        int node = 0;
+        LookupEntry e = {0, LOOKUP_BITS, 0};
+        for (int k = 0; k < LOOKUP_BITS; k++) {
+            node = next[node][(pattern >> (LOOKUP_BITS - 1 - k)) & 1];
+            if (node < 0) {
+                e = LookupEntry{(int16_t)(-node - 1), (uint8_t)(k + 1), 1};
+                break;
+            }
+        }
+        if (!e.leaf) e.target = (int16_t)node;
+        lookup[pattern] = e;
+    }
+
+    // Bits are consumed from the top of a 64-bit buffer; past the end of the block it holds zeros,
+    // and a code that would need them is refused.
+    const uint8_t* bits = packed + codeStart;
+    size_t byteCount = packedSize - codeStart;
+    size_t nextByte = 0;
+    uint64_t buffer = 0;
+    int buffered = 0;
+    for (int produced = 0; produced < length; produced++) {
+        while (buffered <= 56 && nextByte < byteCount) {
+            buffer |= (uint64_t)bits[nextByte++] << (56 - buffered);
+            buffered += 8;
+        }
+        const LookupEntry& e = lookup[buffer >> (64 - LOOKUP_BITS)];
+        if (e.length > buffered) {
+            snprintf(s_reason, sizeof s_reason, "Packed data ends after %i of %i bytes", produced, length);
+            return s_reason;
+        }
+        buffer <<= e.length;
+        buffered -= e.length;
+        if (e.leaf) {
+            out[produced] = (uint8_t)e.target;
+            continue;
+        }
+        int node = e.target;
+        for (;;) {
+            if (buffered == 0) {
+                if (nextByte >= byteCount) {
+                    snprintf(s_reason, sizeof s_reason, "Packed data ends after %i of %i bytes", produced, length);
+                    return s_reason;
+                }
+                buffer = (uint64_t)bits[nextByte++] << 56;
+                buffered = 8;
+            }
+            int bit = (int)(buffer >> 63);
+            buffer <<= 1;
+            buffered--;
+            node = next[node][bit];
+            if (node < 0) break;
+        }
+        out[produced] = (uint8_t)(-node - 1);
+    }
+    *unpackedLength = length;
+    return nullptr;
+}
+
+const char* unpackHuffman(const uint8_t* packed, size_t packedSize, uint8_t* out, size_t outCapacity,
+                          int* unpackedLength)
+{
+    int length = 0;
+    if (const char* reason = packedUnpackedLength(packed, packedSize, &length)) return reason;
+    int32_t n = (int32_t)readInt32(packed + 4);
+    if (n < 2 || n > 256) {
+        snprintf(s_reason, sizeof s_reason, "Unsupported symbol count %i in packed block (2 to 256)", n);
+        return s_reason;
+    }
+    size_t codeStart = HEADER_BYTES + (size_t)n * TABLE_ENTRY_BYTES;
+    if (packedSize < codeStart) {
+        snprintf(s_reason, sizeof s_reason, "Packed block of %zu bytes ends inside its symbol table", packedSize);
+        return s_reason;
+    }
+    // Every byte costs at least one bit: a longer announced length is forged.
+    if ((uint64_t)length > (uint64_t)(packedSize - codeStart) * 8 || (size_t)length > outCapacity) {
+        snprintf(s_reason, sizeof s_reason, "Unpacked length %i does not fit the packed block", length);
+        return s_reason;
+    }
+
+    static HuffmanCodec c;
+    memset(&c, 0, sizeof c);
+    c.n = n;
+    for (int i = 0; i < n; i++) {
+        const uint8_t* e = packed + HEADER_BYTES + i * TABLE_ENTRY_BYTES;
+        c.entries[i] = SortEntry{readInt32(e), e[4], -1};
+    }
+    for (int i = n; i < 256; i++) c.entries[i] = SortEntry{0, 0, -1};
+    buildTree(c);
+
+    // Flatten the tree: next[node][bit] >= 0 is a node, < 0 is the leaf value -(v + 1).
+    static int next[256][2];
+    for (int i = 0; i < n - 1; i++) {
+        const TreeNode& t = c.nodes[i];
+        next[i][0] = t.leftChild >= 0 ? t.leftChild : -(int)t.leftValue - 1;
+        next[i][1] = t.rightChild >= 0 ? t.rightChild : -(int)t.rightValue - 1;
+    }
+
+    // First LOOKUP_BITS bits from the root in one step: a leaf and its code length, or the node
+    // reached, from which the walk goes on bit by bit. Children always have higher node numbers
+    // than their parent, so every walk ends.
+    static LookupEntry lookup[1 << LOOKUP_BITS];
+    for (int pattern = 0; pattern < (1 << LOOKUP_BITS); pattern++) {
+        int node = 0;
+        LookupEntry e = {0, LOOKUP_BITS, 0};
+        for (int k = 0; k < LOOKUP_BITS; k++) {
+            node = next[node][(pattern >> (LOOKUP_BITS - 1 - k)) & 1];
+            if (node < 0) {
+                e = LookupEntry{(int16_t)(-node - 1), (uint8_t)(k + 1), 1};
+                break;
+            }
+        }
+        if (!e.leaf) e.target = (int16_t)node;
+        lookup[pattern] = e;
+    }
+
+    const uint8_t* bits = packed + codeStart;
+    size_t byteCount = packedSize - codeStart;
+    size_t bitCount = byteCount * 8;
+    size_t bitPos = 0;
+    for (int produced = 0; produced < length; produced++) {
+        // Peek the next bits; past the end they read as zero and the length check below refuses them.
+        size_t byte = bitPos >> 3;
+        uint32_t window = (uint32_t)bits[byte] << 16;
+        if (byte + 1 < byteCount) window |= (uint32_t)bits[byte + 1] << 8;
+        if (byte + 2 < byteCount) window |= bits[byte + 2];
+        const LookupEntry& e = lookup[(window >> (24 - LOOKUP_BITS - (bitPos & 7))) & ((1 << LOOKUP_BITS) - 1)];
+        if (bitPos + e.length > bitCount) {
+            snprintf(s_reason, sizeof s_reason, "Packed data ends after %i of %i bytes", produced, length);
+            return s_reason;
+        }
+        bitPos += e.length;
+        if (e.leaf) {
+            out[produced] = (uint8_t)e.target;
+            continue;
+        }
+        int node = e.target;
+        for (;;) {
+            if (bitPos >= bitCount) {
+                snprintf(s_reason, sizeof s_reason, "Packed data ends after %i of %i bytes", produced, length);
+                return s_reason;
+            }
+            int bit = (bits[bitPos >> 3] >> (7 - (bitPos & 7))) & 1;
+            bitPos++;
+            node = next[node][bit];
+            if (node < 0) break;
+        }
+        out[produced] = (uint8_t)(-node - 1);
     }
     *unpackedLength = length;
     return nullptr;
