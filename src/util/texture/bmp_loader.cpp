@@ -17,8 +17,7 @@
 
 enum {
     BMP_FILE_HEADER_BYTES = 14,
-    BMP_INFO_READ_BYTES = 44, // the 40-byte information header and the 4 bytes after it
-    BMP_INFO_HEADER_MIN = 40,
+    BMP_INFO_HEADER_MIN = 40, // the fields read here; longer (later) headers are fine
 };
 
 static uint32_t readLe32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
@@ -27,7 +26,7 @@ static uint16_t readLe16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8)
 int decodeBmp(const uint8_t* bytes, size_t size, ImageBuffer* image)
 {
     image->release();
-    if (size < BMP_FILE_HEADER_BYTES + BMP_INFO_READ_BYTES) return BMP_TRUNCATED;
+    if (size < BMP_FILE_HEADER_BYTES + BMP_INFO_HEADER_MIN) return BMP_TRUNCATED;
     const uint8_t* file = bytes;
     const uint8_t* info = bytes + BMP_FILE_HEADER_BYTES;
     if (file[0] != 'B' || file[1] != 'M') return BMP_UNSUPPORTED;

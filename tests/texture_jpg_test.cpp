@@ -1,0 +1,105 @@
+// JPEG loader: grey to RGB, row order, corrupt and truncated files end in a fatal report.
+#include "test_support.h"
+#include "util/texture/image_buffer.h"
+#include "util/texture/jpg_loader.h"
+#include "util/texture/texture.h"
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <vector>
+#include <jpeglib.h>
+
+typedef std::vector<uint8_t> Bytes;
+
+namespace {
+
+// Encodes a picture with libjpeg: top half `top`, bottom half `bottom` (one value per channel).
+Bytes encodeJpeg(int width, int height, int components, uint8_t top, uint8_t bottom, bool progressive = false)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = (JDIMENSION)width;
+    info.image_height = (JDIMENSION)height;
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row((size_t)width * components);
+    while (info.next_scanline < info.image_height) {
+        uint8_t v = (int)info.next_scanline < height / 2 ? top : bottom;
+        for (size_t i = 0; i < row.size(); i++) row[i] = (components == 3 && i % 3 == 2) ? 0 : v;
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    Bytes out(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    free(buffer);
+    return out;
+}
+
+} // namespace
+
+TEST(JpgLoader, GreyBecomesRgbWithTheTopRowLast)
+{
+    writeTestFile("grey.jpg", encodeJpeg(16, 16, 1, 230, 20));
+    Texture texture;
+    ASSERT_TRUE(loadJpg("grey.jpg", texture));
+    EXPECT_EQ(texture.width, 16u);
+    EXPECT_EQ(texture.height, 16u);
+    EXPECT_EQ(texture.bitsPerPixel, 24u);
+    EXPECT_EQ(texture.format, (GLenum)GL_RGB);
+    const uint8_t* first = texture.imageData;                   // bottom of the picture
+    const uint8_t* last = texture.imageData + 15 * 16 * 3;      // top of the picture
+    EXPECT_EQ(first[0], first[1]);
+    EXPECT_EQ(first[1], first[2]);
+    EXPECT_NEAR(first[0], 20, 4);
+    EXPECT_NEAR(last[0], 230, 4);
+    EXPECT_EQ(last[0], last[2]);
+    free(texture.imageData);
+    texture.imageData = nullptr;
+}
+
+TEST(JpgLoader, ColourChannelsComeOutAsRgb)
+{
+    // Red and green equal, blue zero, in a progressive file.
+    Bytes file = encodeJpeg(24, 8, 3, 200, 200, true);
+    ImageBuffer image;
+    ASSERT_EQ(decodeJpeg(file.data(), file.size(), &image), nullptr);
+    uint8_t* rgb = image.toRgbBytes();
+    EXPECT_NEAR(rgb[0], 200, 6);
+    EXPECT_NEAR(rgb[1], 200, 6);
+    EXPECT_NEAR(rgb[2], 0, 6);
+    free(rgb);
+}
+
+TEST(JpgLoader, CorruptAndTruncatedFilesAreRefused)
+{
+    Bytes file = encodeJpeg(64, 64, 3, 90, 180);
+    ImageBuffer image;
+    // Cut in the middle of the scan: libjpeg would pad with grey and warn.
+    Bytes cut(file.begin(), file.begin() + file.size() / 2);
+    const char* message = decodeJpeg(cut.data(), cut.size(), &image);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(image.width, 0);
+    Bytes garbage(200, 0x5A);
+    EXPECT_NE(decodeJpeg(garbage.data(), garbage.size(), &image), nullptr);
+    EXPECT_NE(decodeJpeg(nullptr, 0, &image), nullptr);
+
+    writeTestFile("cut.jpg", cut);
+    Texture texture;
+    EXPECT_EXIT(texture.load("cut.jpg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
+                "Error in file src/util/texture/jpg_loader.cpp:[0-9]+.*Corrupt JPEG file cut.jpg: .*Premature end");
+    writeTestFile("junk.jpeg", garbage);
+    EXPECT_EXIT(texture.load("junk.jpeg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
+                "Corrupt JPEG file junk.jpeg: Not a JPEG file");
+    EXPECT_EXIT(texture.load("nothing.jpg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
+                "Failed to load image nothing.jpg!");
+}
