@@ -1,0 +1,243 @@
+// demo: the driver, the timeline, the key table and the frame clock. See demo.h.
+#include "scenes/demo.h"
+
+#include "platform/bitmapfont.h" // createBitmapFont
+#include "platform/platform.h"   // counters, tick, virtual time
+#include "platform/report.h"     // CHECK_GL
+#include "scenes/shaderset.h"    // ShaderSet
+#include "util/asciiengine/asciiengine.h" // AsciiEngine
+#include "util/fbo/fbo.h"        // Fbo
+#include "util/music/audio.h"    // stream state and volume
+#include "util/music/music.h"    // Music
+#include <SDL.h>                 // SDL_PushEvent, SDL_GL_SwapBuffers
+#include <stdlib.h>
+#include <string.h>
+
+// >> timeline
+// One row per scene, in drawing order. A scene class joins the show with its include and its row.
+template <class Scene> static Template* make() { return new Scene(); }
+
+static const float REST_OF_SHOW = 1000000000.0f;
+
+const TimelineRow TIMELINE[] = {
+    // {make<RandomSSPics>, 104, 136},
+    // {make<Spacexplosion>, 136, 168},
+    // {make<MIDILights>, 136, 168},
+    // {make<Oscilloscope>, 168, 172},
+    // {make<TextBigSprite>, 172, 184},
+    // {make<TextFire>, 184, 200},
+    // {make<Spacexplosion>, 200, 216},
+    // {make<MIDILights>, 200, 216},
+    // {make<SpectrumBoxes>, 216, 232},
+    // {make<TextDance>, 232, 248},
+    // {make<GlowGreets>, 248, 296},
+    // {make<Oscilloscope>, 258, 264},
+    // {make<Greetings>, 258, 264},
+    // {make<TextSnake>, 296, REST_OF_SHOW},
+    // {make<Speakers>, 0, REST_OF_SHOW},
+    // {make<GlitchLogo>, 0, 40},
+    {nullptr, 0.0f, 0.0f},
+};
+
+// Until the MIDI parser's loadMidi sets the song's tempo, the clock runs at this one.
+static const float TEMPO_UNTIL_MIDI = 140.0f;
+
+// >> keys
+int keyStateIndices(int key, int* first, int* second)
+{
+    *first = *second = -1;
+    if (key == SDLK_RALT || key == SDLK_LALT) { *first = KEY_ALT; *second = KEY_ALT_AGAIN; return 2; }
+    if (key >= SDLK_1 && key <= SDLK_9) {
+        *first = KEY_DIGIT_1 + (key - SDLK_1);
+        *second = KEY_CHAR_1 + (key - SDLK_1);
+        return 2;
+    }
+    int index = -1;
+    if (key >= SDLK_F1 && key <= SDLK_F12) index = KEY_F1 + (key - SDLK_F1);
+    else if (key >= SDLK_a && key <= SDLK_z) index = KEY_CHAR_A + (key - SDLK_a);
+    else {
+        switch (key) {
+        case SDLK_LEFT: index = KEY_LEFT; break;
+        case SDLK_RIGHT: index = KEY_RIGHT; break;
+        case SDLK_UP: index = KEY_UP; break;
+        case SDLK_DOWN: index = KEY_DOWN; break;
+        case SDLK_RCTRL: case SDLK_LCTRL: index = KEY_CTRL; break;
+        case SDLK_RSHIFT: case SDLK_LSHIFT: index = KEY_SHIFT; break;
+        case SDLK_TAB: index = KEY_TAB; break;
+        case SDLK_SPACE: index = KEY_SPACE; break;
+        case SDLK_RETURN: index = KEY_RETURN; break;
+        case SDLK_0: index = KEY_CHAR_0; break;
+        case SDLK_KP_PLUS: index = KEY_KEYPAD_PLUS; break;
+        case SDLK_KP_MINUS: index = KEY_KEYPAD_MINUS; break;
+        case SDLK_PRINT: index = KEY_PRINT_SCREEN; break;
+        default: return 0;
+        }
+    }
+    *first = index;
+    return 1;
+}
+
+// >> frame clock
+static const float INITIAL_STEP = 0.0001f;
+static const float MAX_STEP = 0.25f;       // a longer frame (loading, a stall) counts as this
+static const uint64_t VIRTUAL_NUDGE_NS = 1000; // virtual time that has not moved is nudged on
+
+FrameClock frameClock = {0.001f, 0, 0.0f, {INITIAL_STEP, INITIAL_STEP, INITIAL_STEP, INITIAL_STEP, INITIAL_STEP}, 0,
+                         INITIAL_STEP};
+
+void frameClockSetup()
+{
+    frameClock.tickLength = 0.001f;
+    frameClock.startCount = 0;
+    frameClock.elapsedSeconds = 0.0f;
+    for (int i = 0; i < FRAME_STEP_HISTORY; i++) frameClock.stepHistory[i] = INITIAL_STEP;
+    frameClock.historyIndex = 0;
+    frameClock.frameStep = INITIAL_STEP;
+    uint64_t frequency = platformCounterFrequency();
+    if (frequency != 0) {
+        frameClock.tickLength = (float)(1.0 / (double)frequency);
+        frameClock.startCount = platformCounter();
+    }
+}
+
+void frameClockTick()
+{
+    frameClock.historyIndex = (uint8_t)((frameClock.historyIndex + 1) % FRAME_STEP_HISTORY);
+    // Never a zero step: wait for the counter to move (a virtual counter is moved on instead).
+    float now;
+    for (;;) {
+        now = (float)(platformCounter() - frameClock.startCount) * frameClock.tickLength;
+        if (now != frameClock.elapsedSeconds) break;
+        if (platformVirtualTime()) platformAdvanceVirtualNanoseconds(VIRTUAL_NUDGE_NS);
+    }
+    float step = now - frameClock.elapsedSeconds;
+    if (step > MAX_STEP) step = MAX_STEP;
+    frameClock.stepHistory[frameClock.historyIndex] = step;
+    frameClock.elapsedSeconds = now;
+    float sum = 0.0f;
+    for (int i = 0; i < FRAME_STEP_HISTORY; i++) sum += frameClock.stepHistory[i];
+    frameClock.frameStep = sum * 0.2f;
+}
+
+// >> driver
+static void clearAllBuffers()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_ACCUM_BUFFER_BIT);
+}
+
+Demo::Demo()
+{
+    scenes.clear();
+    memset(&keys, 0, sizeof keys);
+    frameClockSetup();
+
+    font = new BitmapFont();
+    createBitmapFont(font);
+    shaders = new ShaderSet();
+    fbo = new Fbo();
+    ascii = new AsciiEngine();
+    music = new Music();
+    // music->loadMidi();           // enable when Music::loadMidi is in the tree; drop the next line
+    music->bpm = TEMPO_UNTIL_MIDI;
+
+    for (const TimelineRow* row = TIMELINE; row->create; row++) {
+        Template* scene = row->create();
+        scenes.push_back(scene);
+        scene->startTime = row->startTime;
+        scene->endTime = row->endTime;
+        scene->music = music;
+        scene->shaders = shaders;
+        scene->fbo = fbo;
+        scene->ascii = ascii;
+        scene->init();
+    }
+
+    for (int i = 0; i < 2; i++) {
+        clearAllBuffers();
+        SDL_GL_SwapBuffers();
+    }
+}
+
+Demo::~Demo()
+{
+    for (Template* scene : scenes) {
+        scene->release();
+        delete scene;
+    }
+    scenes.clear();
+}
+
+void Demo::resize(int newWidth, int newHeight)
+{
+    width = newWidth;
+    height = newHeight;
+    // font->width = width; font->height = height; // the bitmap font keeps no size yet
+    fbo->resize(width, height);
+    ascii->windowWidth = width;
+    ascii->windowHeight = height;
+}
+
+void Demo::start()
+{
+    srand(platformTickMs());
+    audioChannelSetAttribute(music->stream, AUDIO_ATTRIB_VOL, 1.0f);
+    music->play();
+    while (music->getTime() < 0.0f) {}
+}
+
+void keyStateSet(KeyState* keys, bool pressed, int key)
+{
+    int first, second;
+    int count = keyStateIndices(key, &first, &second);
+    if (count >= 1) keys->down[first] = pressed ? 1 : 0;
+    if (count == 2) keys->down[second] = pressed ? 1 : 0;
+}
+
+void Demo::onKey(bool pressed, int key)
+{
+    // Only releases get here: main handles the Escape press itself.
+    if (key == SDLK_ESCAPE) exit(0);
+    keyStateSet(&keys, pressed, key);
+}
+
+void drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
+                      int height)
+{
+    for (Template* scene : scenes) {
+        float t = music->getTime(); // read afresh for every scene
+        if (t < scene->startTime || t > scene->endTime) continue;
+        scene->keys = keys;
+        CHECK_GL();
+        scene->applyState();
+        CHECK_GL();
+        scene->resize(width, height);
+        CHECK_GL();
+        scene->draw();
+        CHECK_GL();
+    }
+}
+
+void Demo::renderFrame()
+{
+    CHECK_GL();
+    frameClockTick();
+    music->update();
+    // The song has ended: main leaves its loop when it sees this.
+    if (audioChannelIsActive(music->stream) != AUDIO_ACTIVE_PLAYING) {
+        SDL_Event quit;
+        memset(&quit, 0, sizeof quit);
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    }
+    clearAllBuffers();
+    drawActiveScenes(scenes, music, &keys, width, height);
+    if (beforeSwap) beforeSwap();
+    SDL_GL_SwapBuffers();
+}
+
+void demoSetVirtualTime(Demo* demo, double seconds)
+{
+    if (seconds < 0.0) seconds = 0.0;
+    platformSetVirtualNanoseconds(frameClock.startCount + (uint64_t)(seconds * 1e9));
+    audioSetVirtualPosition(demo->music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE) * 4);
+}
