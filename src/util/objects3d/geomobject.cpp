@@ -1,0 +1,155 @@
+// geomobject: meshes, their display lists and the unit cube. See geomobject.h.
+#include "util/objects3d/geomobject.h"
+
+#include "platform/report.h"      // FATAL_LOCATION, reportErrorBox
+#include "util/texture/texture.h" // Texture::textureId
+
+#include <stdio.h>
+
+GeomObject::GeomObject()
+{
+    for (int i = 0; i < 16; i++) transform[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+}
+
+bool GeomObject::compileDisplayList(const Material& material)
+{
+    if (displayList != 0) glDeleteLists(displayList, 1);
+    displayList = glGenLists(1);
+    if (displayList == 0) return false;
+
+    glNewList(displayList, GL_COMPILE);
+    glColor4f(1, 1, 1, 1);
+    glDisable(GL_COLOR_MATERIAL);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material.shininess);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material.diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material.specular);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, material.emission);
+
+    // A mesh without normal triples (a position-only mesh) is drawn with the current normal.
+    size_t normalCount = normalFaces.size();
+    if (hasTexture) {
+        glEnable(GL_TEXTURE_2D);
+        glActiveTexture(GL_TEXTURE0);
+        // The texture can be taken away at run time (a canvas with nothing on it): draw untextured.
+        glBindTexture(GL_TEXTURE_2D, material.texture ? material.texture->textureId : 0);
+        if (faces.size() != texFaces.size()) {
+            reportErrorBox("Got %i ivertices and %i itexcoords, what gives...", (int)faces.size(),
+                           (int)texFaces.size());
+            FATAL_LOCATION();
+        }
+        glBegin(GL_TRIANGLES);
+        for (size_t k = 0; k < faces.size(); k++) {
+            for (int j = 0; j < 3; j++) {
+                glTexCoord2fv(&texCoords[texFaces[k][j]].x);
+                if (k < normalCount) glNormal3fv(&normals[normalFaces[k][j]].x);
+                glVertex3fv(&vertices[faces[k][j]].x);
+            }
+        }
+    } else {
+        glDisable(GL_TEXTURE_2D);
+        glBegin(GL_TRIANGLES);
+        for (size_t k = 0; k < faces.size(); k++) {
+            for (int j = 0; j < 3; j++) {
+                if (k < normalCount) glNormal3fv(&normals[normalFaces[k][j]].x);
+                glVertex3fv(&vertices[faces[k][j]].x);
+            }
+        }
+    }
+    glEnd();
+    glEndList();
+    needsRebuild = false;
+    return true;
+}
+
+// Finds the first triple with a corner outside [0, count); returns its triangle, or -1.
+static int findBadTriple(const std::vector<IndexTriple>& triples, size_t count, int* corner, int* value)
+{
+    for (size_t k = 0; k < triples.size(); k++) {
+        for (int j = 0; j < 3; j++) {
+            int32_t index = triples[k][j];
+            if (index < 0 || (size_t)index >= count) {
+                *corner = j;
+                *value = index;
+                return (int)k;
+            }
+        }
+    }
+    return -1;
+}
+
+const char* checkGeomObject(const GeomObject& object, int materialCount, char* why, size_t whySize)
+{
+    const char* name = object.name.c_str();
+    if (object.materialIndex < 0 || object.materialIndex >= materialCount) {
+        snprintf(why, whySize, "Mesh \"%s\" uses material %i, but the model has %i materials", name,
+                 object.materialIndex, materialCount);
+        return why;
+    }
+    if (!object.normalFaces.empty() && object.normalFaces.size() != object.faces.size()) {
+        snprintf(why, whySize, "Mesh \"%s\" has %i faces but %i normal triples", name, (int)object.faces.size(),
+                 (int)object.normalFaces.size());
+        return why;
+    }
+    struct ListCheck {
+        const std::vector<IndexTriple>* triples;
+        size_t count;
+        const char* what;
+    };
+    const ListCheck lists[3] = {
+        {&object.faces, object.vertices.size(), "vertex"},
+        {&object.normalFaces, object.normals.size(), "normal"},
+        {&object.texFaces, object.texCoords.size(), "texture coordinate"},
+    };
+    for (const ListCheck& list : lists) {
+        int corner = 0, value = 0;
+        int triangle = findBadTriple(*list.triples, list.count, &corner, &value);
+        if (triangle >= 0) {
+            snprintf(why, whySize, "Mesh \"%s\": triangle %i corner %i uses %s %i, but the mesh has %i", name,
+                     triangle, corner, list.what, value, (int)list.count);
+            return why;
+        }
+    }
+    return nullptr;
+}
+
+void drawUnitCube()
+{
+    glBegin(GL_QUADS);
+    glNormal3d(1, 0, 0);
+    glVertex3d(1, -1, 1);
+    glVertex3d(1, -1, -1);
+    glVertex3d(1, 1, -1);
+    glVertex3d(1, 1, 1);
+
+    glNormal3d(0, 1, 0);
+    glVertex3d(1, 1, 1);
+    glVertex3d(1, 1, -1);
+    glVertex3d(-1, 1, -1);
+    glVertex3d(-1, 1, 1);
+
+    glNormal3d(0, 0, 1);
+    glVertex3d(1, 1, 1);
+    glVertex3d(-1, 1, 1);
+    glVertex3d(-1, -1, 1);
+    glVertex3d(1, -1, 1);
+
+    glNormal3d(-1, 0, 0);
+    glVertex3d(-1, -1, 1);
+    glVertex3d(-1, 1, 1);
+    glVertex3d(-1, 1, -1);
+    glVertex3d(-1, -1, -1);
+
+    glNormal3d(0, -1, 0);
+    glVertex3d(-1, -1, 1);
+    glVertex3d(-1, -1, -1);
+    glVertex3d(1, -1, -1);
+    glVertex3d(1, -1, 1);
+
+    glNormal3d(0, 0, -1);
+    glVertex3d(-1, -1, -1);
+    glVertex3d(-1, 1, -1);
+    glVertex3d(1, 1, -1);
+    glVertex3d(1, -1, -1);
+    glEnd();
+}

@@ -1,0 +1,121 @@
+// objects3d: drawing, visibility, materials and lights of a loaded model. See objects3d.h.
+#include "util/objects3d/objects3d.h"
+
+#include "platform/report.h"                     // FATAL
+#include "util/objects3d/ase_loader.h"           // loadAse
+#include "util/objects3d/dae_loader.h"           // loadDae
+#include "util/shaderprogram/shaderprogram.h"    // bind, unbindAll
+
+#include <GL/glew.h>
+#include <ctype.h>
+#include <string.h>
+
+enum { CHECK_MESSAGE_BYTES = 512 };
+
+void Objects3D::drawNode(const SceneNode& node, bool mirrored)
+{
+    glPushMatrix();
+    glMultMatrixf(node.matrix);
+    mirrored = mirrored != node.mirrored;
+    for (const SceneNode& child : node.children) drawNode(child, mirrored);
+    glFrontFace(mirrored ? GL_CW : GL_CCW);
+    for (int index : node.geometryIndices) {
+        if (index < 0 || (size_t)index >= geomObjects.size())
+            FATAL("Node \"%s\" draws mesh %i, but the model has %i meshes", node.name.c_str(), index,
+                  (int)geomObjects.size());
+        ShaderProgram* shader = geomObjects[index].hasTexture ? texturedShader : plainShader;
+        if (shader)
+            shader->bind();
+        else
+            ShaderProgram::unbindAll();
+        drawGeomObject(index);
+    }
+    glPopMatrix();
+}
+
+void Objects3D::drawGeomObject(int index)
+{
+    if (index < 0 || (size_t)index >= geomObjects.size())
+        FATAL("Mesh %i drawn, but the model has %i meshes", index, (int)geomObjects.size());
+    GeomObject& object = geomObjects[index];
+    if (!object.visible) return;
+    glPushMatrix();
+    glMultMatrixf(object.transform);
+    if (object.needsRebuild) {
+        // Every index a file gave is checked once here, before the list follows any of them.
+        char why[CHECK_MESSAGE_BYTES];
+        if (checkGeomObject(object, (int)materials.size(), why, sizeof why)) FATAL("%s", why);
+        if (!object.compileDisplayList(materials[object.materialIndex])) FATAL("Failed to generate display list!");
+    }
+    glCallList(object.displayList);
+    glPopMatrix();
+}
+
+void Objects3D::setAllVisible(bool visible)
+{
+    for (GeomObject& object : geomObjects) object.visible = visible;
+}
+
+void Objects3D::setVisibleByName(const std::string& part, bool visible)
+{
+    for (GeomObject& object : geomObjects)
+        if (object.name.find(part) != std::string::npos) object.visible = visible;
+}
+
+void Objects3D::invalidateCanvas()
+{
+    for (GeomObject& object : geomObjects)
+        if (object.name.find("Canvas") != std::string::npos) object.needsRebuild = true;
+}
+
+void Objects3D::setCanvasTexture(Texture* texture)
+{
+    for (Material& material : materials)
+        if (material.name.find("Canvas_Image_Area") != std::string::npos) material.texture = texture;
+}
+
+void Objects3D::assignMaterial(const std::string& objectPart)
+{
+    static const char* const MATERIAL_PART = "White_Finish";
+    int found = -1;
+    for (size_t i = 0; i < materials.size() && found < 0; i++)
+        if (materials[i].name.find(MATERIAL_PART) != std::string::npos) found = (int)i;
+    if (found < 0) FATAL("Material matching %s not found!", MATERIAL_PART);
+
+    bool any = false;
+    for (GeomObject& object : geomObjects) {
+        if (object.name.find(objectPart) == std::string::npos) continue;
+        object.materialIndex = found;
+        object.materialName = materials[found].name;
+        any = true;
+    }
+    if (!any) FATAL("Couldn't find any objects matching %s!", objectPart.c_str());
+}
+
+void Objects3D::setupLights()
+{
+    glPushMatrix();
+    glMultMatrixf(transform);
+    for (size_t i = 0; i < lights.size() && i < MODEL_MAX_LIGHTS; i++) applyLight((int)i, lights[i]);
+    glPopMatrix();
+}
+
+bool load(const char* fileName, Objects3D* model)
+{
+    size_t length = strlen(fileName);
+    if (length < 4) return false;
+    char extension[5];
+    for (int i = 0; i < 4; i++) extension[i] = (char)tolower((unsigned char)fileName[length - 4 + i]);
+    extension[4] = '\0';
+    if (strcmp(extension, ".ase") == 0) return loadAse(fileName, model);
+    if (strcmp(extension, ".dae") == 0) return loadDae(fileName, model);
+    return false;
+}
+
+void linkSceneNodeParents(SceneNode* node)
+{
+    for (SceneNode& child : node->children) {
+        child.parent = node;
+        linkSceneNodeParents(&child);
+    }
+}

@@ -1,0 +1,70 @@
+// objects3d: one loaded 3D model (cameras, lights, materials, meshes and the node tree that places
+// them), drawn with the fixed-function pipeline through one display list per mesh.
+//
+// `load` picks the loader by the file name's last four characters, lower-cased: ".ase" (ase_loader,
+// read straight from disk; meshes only, no nodes) or ".dae" (dae_loader, through openFile). Any
+// other extension, or a name shorter than four characters, returns false without a message.
+// Drawing checks each mesh's indices and material against its lists before compiling it, and each
+// node's mesh indices before drawing them: a model that points outside a list is fatal, naming the
+// mesh or node. Scenes draw a model as: push, multiply by `transform`, drawNode(root,
+// root.mirrored), pop. setupLights drives at most MODEL_MAX_LIGHTS OpenGL lights.
+#pragma once
+
+#include "util/objects3d/camera.h"     // Camera, Light, Vec4
+#include "util/objects3d/geomobject.h" // GeomObject, Material, IndexTriple
+
+#include <string>
+#include <vector>
+
+class ShaderProgram;
+class Texture;
+
+// OpenGL guarantees eight lights; a model's further lights are not applied.
+enum { MODEL_MAX_LIGHTS = 8 };
+
+struct SceneNode {
+    std::vector<SceneNode> children;  // drawn before this node's own meshes
+    std::vector<int> geometryIndices; // into the model's geomObjects
+    SceneNode* parent = nullptr;      // null for the root; set once the tree is complete
+    float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // column-major
+    bool mirrored = false;            // the matrix reverses handedness
+    std::string name;
+};
+
+class Objects3D {
+public:
+    std::vector<Camera> cameras;         // in file order
+    std::vector<Light> lights;           // light i drives GL_LIGHT0 + i
+    std::vector<Material> materials;     // indexed by a mesh's materialIndex
+    std::vector<GeomObject> geomObjects; // indexed by the nodes' geometryIndices
+    float transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // model placement
+    SceneNode root;
+    std::string directory;                 // the loaded file's folder, with its trailing "/"
+    ShaderProgram* plainShader = nullptr;  // bound for untextured meshes; null: fixed function
+    ShaderProgram* texturedShader = nullptr; // bound for textured meshes; null: fixed function
+
+    // Draws the node's subtree; the front face is clockwise where an odd number of mirrored nodes
+    // lies on the way down.
+    void drawNode(const SceneNode& node, bool mirrored);
+    // Draws one mesh (compiling its list first when needed) unless it is invisible.
+    void drawGeomObject(int index);
+    void setAllVisible(bool visible);
+    // Every mesh whose name contains `part` (case-sensitive).
+    void setVisibleByName(const std::string& part, bool visible);
+    // Meshes whose names contain "Canvas" are compiled again at their next draw.
+    void invalidateCanvas();
+    // Every material whose name contains "Canvas_Image_Area" takes the texture.
+    void setCanvasTexture(Texture* texture);
+    // Every mesh whose name contains `objectPart` takes the first "White_Finish" material.
+    // Fatal when there is no such material or no such mesh.
+    void assignMaterial(const std::string& objectPart);
+    // Applies the model's lights through its transform.
+    void setupLights();
+};
+
+// Loads a model by its extension; false for an unknown extension.
+bool load(const char* fileName, Objects3D* model);
+
+// Sets every node's parent pointer below `node` (the tree is built by value, so pointers are
+// fixed once it no longer grows).
+void linkSceneNodeParents(SceneNode* node);

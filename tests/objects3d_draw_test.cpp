@@ -1,0 +1,315 @@
+// Drawing models under a real GL context: visibility, the canvas texture, mirrored nodes, shaders,
+// lights, and the fatal reports that guard the display lists.
+#include "util/objects3d/dae_loader.h"
+#include "util/objects3d/objects3d.h"
+#include "util/texture/texture.h"
+
+#include "test_support.h"
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+namespace {
+
+const int WIDTH = 64, HEIGHT = 64;
+
+// A quad over x in [x0, x1], y in [y0, y1] at z 0, counter-clockwise, facing +z, with 0..1 texture
+// coordinates.
+GeomObject quad(const char* name, float x0, float y0, float x1, float y1, bool textured = false)
+{
+    GeomObject object;
+    object.name = name;
+    object.vertices = {{x0, y0, 0, 0}, {x1, y0, 0, 0}, {x1, y1, 0, 0}, {x0, y1, 0, 0}};
+    object.normals = {{0, 0, 1, 0}};
+    object.texCoords = {{0, 0, 1, 0}, {1, 0, 1, 0}, {1, 1, 1, 0}, {0, 1, 1, 0}};
+    IndexTriple a, b, n;
+    a.index[0] = 0, a.index[1] = 1, a.index[2] = 2;
+    b.index[0] = 0, b.index[1] = 2, b.index[2] = 3;
+    object.faces = {a, b};
+    object.normalFaces = {n, n};
+    if (textured) {
+        object.texFaces = {a, b};
+        object.hasTexture = true;
+    }
+    return object;
+}
+
+// A model whose root draws every mesh; materials: the dummy with black emission.
+void oneNodeModel(Objects3D* model, std::vector<GeomObject> meshes)
+{
+    Material plain;
+    plain.emission[0] = plain.emission[1] = plain.emission[2] = 0;
+    model->materials = {plain};
+    model->geomObjects = meshes;
+    for (size_t i = 0; i < meshes.size(); i++) model->root.geometryIndices.push_back((int)i);
+}
+
+void beginFrame()
+{
+    glViewport(0, 0, WIDTH, HEIGHT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void drawModel(Objects3D* model)
+{
+    glPushMatrix();
+    glMultMatrixf(model->transform);
+    model->drawNode(model->root, model->root.mirrored);
+    glPopMatrix();
+    glFinish();
+}
+
+// RGB of one pixel, x and y from the bottom left.
+uint32_t pixel(int x, int y)
+{
+    std::vector<uint8_t> p = readTestPixels(x, y, 1, 1);
+    return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
+}
+
+Texture* solidTexture(uint8_t r, uint8_t g, uint8_t b)
+{
+    Texture* texture = new Texture();
+    texture->width = texture->height = 2;
+    texture->bitsPerPixel = 24;
+    texture->format = GL_RGB;
+    texture->imageData = (unsigned char*)malloc(12);
+    for (int i = 0; i < 4; i++) {
+        texture->imageData[i * 3] = r;
+        texture->imageData[i * 3 + 1] = g;
+        texture->imageData[i * 3 + 2] = b;
+    }
+    texture->createGLTexture();
+    return texture;
+}
+
+} // namespace
+
+TEST(ObjectsDraw, InvisibleMeshDrawsNothingAndKeepsItsList)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    Objects3D model;
+    oneNodeModel(&model, {quad("Panel", -1, -1, 1, 1)});
+    beginFrame();
+    drawModel(&model);
+    EXPECT_EQ(pixel(32, 32), 0xffffffu);
+    GLuint list = model.geomObjects[0].displayList;
+    EXPECT_NE(list, 0u);
+
+    model.setAllVisible(false);
+    beginFrame();
+    drawModel(&model);
+    EXPECT_EQ(pixel(32, 32), 0u);
+    EXPECT_EQ(model.geomObjects[0].displayList, list);
+    EXPECT_TRUE(glIsList(list));
+}
+
+TEST(ObjectsDraw, CanvasTextureChangesOnlyAfterInvalidateCanvas)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    Texture* red = solidTexture(255, 0, 0);
+    Texture* green = solidTexture(0, 255, 0);
+    Objects3D model;
+    oneNodeModel(&model, {quad("Screen_Canvas", -1, -1, 1, 1, true)});
+    model.materials[0].name = "Screen_Canvas_Image_Area";
+    model.materials[0].texture = red;
+    beginFrame();
+    drawModel(&model);
+    EXPECT_EQ(pixel(32, 32), 0xff0000u);
+
+    model.setCanvasTexture(green);
+    EXPECT_EQ(model.materials[0].texture, green);
+    beginFrame();
+    drawModel(&model);
+    EXPECT_EQ(pixel(32, 32), 0xff0000u); // the old list, the old texture
+
+    model.invalidateCanvas();
+    beginFrame();
+    drawModel(&model);
+    EXPECT_EQ(pixel(32, 32), 0x00ff00u);
+    glDisable(GL_TEXTURE_2D);
+}
+
+TEST(ObjectsDraw, MirroredNodesFlipTheFrontFaceAfterTheirChildren)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    Objects3D model;
+    oneNodeModel(&model, {quad("Top", -1, 0, 1, 1)});
+    model.root.geometryIndices.clear();
+    // Mirror (x flipped) draws the top half after its child Twice (x and y flipped: back to
+    // counter-clockwise), which draws the same quad on the bottom half.
+    SceneNode mirror, twice;
+    mirror.name = "Mirror";
+    mirror.matrix[0] = -1;
+    mirror.mirrored = true;
+    mirror.geometryIndices = {0};
+    twice.name = "Twice";
+    twice.matrix[5] = -1;
+    twice.mirrored = true;
+    twice.geometryIndices = {0};
+    mirror.children.push_back(twice);
+    model.root.children.push_back(mirror);
+
+    beginFrame();
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    drawModel(&model);
+    EXPECT_EQ(pixel(32, 48), 0xffffffu) << "the mirrored node's own mesh was culled";
+    EXPECT_EQ(pixel(32, 16), 0xffffffu) << "the twice-mirrored child's mesh was culled";
+    GLint front;
+    glGetIntegerv(GL_FRONT_FACE, &front);
+    EXPECT_EQ(front, GL_CCW); // the root, drawn last, sets its own front face after its children
+    glDisable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
+}
+
+TEST(ObjectsDraw, NullShadersReturnToTheFixedFunctionPipeline)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    const char* source = "void main() { gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0); }";
+    GLhandleARB shader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    glShaderSourceARB(shader, 1, &source, nullptr);
+    glCompileShaderARB(shader);
+    GLhandleARB program = glCreateProgramObjectARB();
+    glAttachObjectARB(program, shader);
+    glLinkProgramARB(program);
+
+    Objects3D model;
+    oneNodeModel(&model, {quad("Panel", -1, -1, 1, 1)});
+    beginFrame();
+    glUseProgramObjectARB(program);
+    drawModel(&model);
+    EXPECT_EQ(pixel(32, 32), 0xffffffu); // not the red of the program left bound
+    EXPECT_EQ(glGetHandleARB(GL_PROGRAM_OBJECT_ARB), 0u);
+}
+
+TEST(ObjectsDraw, SetupLightsPlacesLightsThroughTheModelTransform)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    Objects3D model;
+    Light light;
+    light.position = {1, 2, 3, 1};
+    light.diffuse = {0.5f, 0.25f, 1, 1};
+    model.lights = {light};
+    model.transform[12] = 10;
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHT0);
+    model.setupLights();
+    GLfloat position[4], diffuse[4];
+    glGetLightfv(GL_LIGHT0, GL_POSITION, position);
+    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    EXPECT_FLOAT_EQ(position[0], 11);
+    EXPECT_FLOAT_EQ(position[2], 3);
+    EXPECT_FLOAT_EQ(diffuse[1], 0.25f);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+    GLfloat modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    EXPECT_FLOAT_EQ(modelview[12], 0); // pushed and popped
+    glDisable(GL_LIGHT0);
+}
+
+TEST(ObjectsDraw, VisibilityAndMaterialsByName)
+{
+    Objects3D model;
+    oneNodeModel(&model, {quad("Key_01", 0, 0, 1, 1), quad("BlackKey", 0, 0, 1, 1), quad("key", 0, 0, 1, 1)});
+    model.setVisibleByName("Key", false);
+    EXPECT_FALSE(model.geomObjects[0].visible);
+    EXPECT_FALSE(model.geomObjects[1].visible);
+    EXPECT_TRUE(model.geomObjects[2].visible);
+
+    EXPECT_EXIT(model.assignMaterial("Key_01"), testing::ExitedWithCode(1), "Material matching White_Finish not found!");
+    Material white;
+    white.name = "Keys_White_Finish";
+    model.materials.push_back(white);
+    model.geomObjects[0].needsRebuild = false;
+    model.assignMaterial("Key_0");
+    EXPECT_EQ(model.geomObjects[0].materialIndex, 1);
+    EXPECT_EQ(model.geomObjects[0].materialName, "Keys_White_Finish");
+    EXPECT_FALSE(model.geomObjects[0].needsRebuild);
+    EXPECT_EQ(model.geomObjects[2].materialIndex, 0);
+    EXPECT_EXIT(model.assignMaterial("Key_60"), testing::ExitedWithCode(1), "Couldn't find any objects matching Key_60!");
+}
+
+TEST(ObjectsDraw, BadCountsAndIndicesAreFatalAtTheFirstDraw)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    // 12 faces, 10 texture triples.
+    Objects3D textured;
+    GeomObject big = quad("Big", -1, -1, 1, 1, true);
+    big.faces.resize(12, big.faces[0]);
+    big.normalFaces.resize(12, big.normalFaces[0]);
+    big.texFaces.resize(10, big.texFaces[0]);
+    oneNodeModel(&textured, {big});
+    textured.materials[0].texture = solidTexture(1, 2, 3);
+    EXPECT_EXIT(drawModel(&textured), testing::ExitedWithCode(1),
+                "Got 12 ivertices and 10 itexcoords, what gives...(.|\n)*Error in file .*geomobject.cpp:[0-9]+");
+
+    Objects3D broken;
+    GeomObject bad = quad("Broken", -1, -1, 1, 1);
+    bad.faces[1].index[2] = 4;
+    oneNodeModel(&broken, {bad});
+    EXPECT_EXIT(drawModel(&broken), testing::ExitedWithCode(1),
+                "objects3d.cpp:[0-9]+(.|\n)*Mesh \"Broken\": triangle 1 corner 2 uses vertex 4, but the mesh has 4");
+
+    Objects3D noMaterial;
+    oneNodeModel(&noMaterial, {quad("Lonely", -1, -1, 1, 1)});
+    noMaterial.materials.clear();
+    EXPECT_EXIT(drawModel(&noMaterial), testing::ExitedWithCode(1),
+                "Mesh \"Lonely\" uses material 0, but the model has 0 materials");
+
+    Objects3D badNode;
+    oneNodeModel(&badNode, {quad("Fine", -1, -1, 1, 1)});
+    badNode.root.name = "Root";
+    badNode.root.geometryIndices.push_back(3);
+    EXPECT_EXIT(drawModel(&badNode), testing::ExitedWithCode(1), "Node \"Root\" draws mesh 3, but the model has 1 meshes");
+}
+
+TEST(ObjectsDraw, LoadedModelDrawsLitThroughItsNodes)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    // A lit red quad behind a mirrored node: the loader's flags and the drawing agree.
+    writeTestFile("lit.dae",
+                  "<?xml version=\"1.0\"?><COLLADA>"
+                  "<library_lights><light id=\"L\"><technique_common><point><color>1 1 1</color></point>"
+                  "</technique_common></light></library_lights>"
+                  "<library_materials><material id=\"Red\"><instance_effect url=\"#red\"/></material></library_materials>"
+                  "<library_effects><effect id=\"red\"><profile_COMMON><technique><phong>"
+                  "<emission><color>0 0 0 1</color></emission><ambient><color>0 0 0 1</color></ambient>"
+                  "<diffuse><color>1 0 0 1</color></diffuse><specular><color>0 0 0 1</color></specular>"
+                  "</phong></technique></profile_COMMON></effect></library_effects>"
+                  "<library_geometries><geometry id=\"Quad\"><mesh>"
+                  "<source id=\"p\"><float_array>-1 -1 0 1 -1 0 1 1 0 -1 1 0</float_array><technique_common>"
+                  "<accessor count=\"4\" stride=\"3\"/></technique_common></source>"
+                  "<source id=\"n\"><float_array>0 0 1</float_array><technique_common><accessor count=\"1\" "
+                  "stride=\"3\"/></technique_common></source><vertices id=\"v\"><input semantic=\"POSITION\" "
+                  "source=\"#p\"/></vertices><triangles material=\"Red\"><input semantic=\"VERTEX\" source=\"#v\" "
+                  "offset=\"0\"/><input semantic=\"NORMAL\" source=\"#n\" offset=\"1\"/>"
+                  "<p>0 0 1 0 2 0 0 0 2 0 3 0</p></triangles></mesh></geometry></library_geometries>"
+                  "<library_visual_scenes><visual_scene><node id=\"Light\"><translate>0 0 5</translate>"
+                  "<instance_light url=\"#L\"/></node><node id=\"Flip\"><scale>-1 1 1</scale>"
+                  "<instance_geometry url=\"#Quad\"/></node></visual_scene></library_visual_scenes></COLLADA>");
+    Objects3D model;
+    ASSERT_TRUE(load("lit.dae", &model));
+    ASSERT_TRUE(model.root.children[1].mirrored);
+    beginFrame();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_CULL_FACE);
+    model.setupLights();
+    drawModel(&model);
+    uint32_t centre = pixel(32, 32);
+    EXPECT_GT(centre >> 16, 200u) << std::hex << centre;
+    EXPECT_EQ(centre & 0xffff, 0u) << std::hex << centre;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_LIGHT0);
+    glFrontFace(GL_CCW);
+}
