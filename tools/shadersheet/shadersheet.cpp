@@ -4,7 +4,8 @@
 // Usage: halvoren-shadersheet [out.ppm]   (needs a display; run under xvfb-run)
 // Tiles in shader-set order, 7 per row: particles, mosaic, glow, G-buffer, deferred lighting,
 // gaussian glow, glitched logo, then the lit programs on a brick sphere (three coloured lights),
-// the twister on a tall box, and the empty program (fixed-function lighting) last.
+// the twister on a tall box, and the empty program (fixed-function lighting); a last row shows the
+// glitch at seven strengths.
 // Textures are made here, procedurally; the shaders come from the source tree's data folder.
 #include "scenes/shaderset.h"
 #include "util/data/data.h"
@@ -19,7 +20,9 @@
 #include <stdlib.h>
 #include <vector>
 
-enum { TILE = 240, COLUMNS = 7, ROWS = 3, TEXTURE_SIDE = 256 };
+enum { TILE = 240, COLUMNS = 7, ROWS = 4, TEXTURE_SIDE = 256, LOGO_SIDE = 512 };
+// The last row: the glitch at these strengths (the opening's range and its scripted peaks).
+static const float GLITCH_OFFSETS[COLUMNS] = {-0.0375f, 0.0f, 0.05f, 0.0875f, 0.25f, 0.5f, 0.9f};
 static const float PI = 3.14159265f;
 
 // >> procedural textures
@@ -114,9 +117,9 @@ static const char* GLYPHS[8][7] = {
 
 static GLuint makeLogo()
 {
-    int n = TEXTURE_SIDE;
+    int n = LOGO_SIDE;
     std::vector<unsigned char> s(n * n * 4, 0);
-    int cell = 5, letterWidth = 6 * cell, top = n / 2 + 4 * cell;
+    int cell = 10, letterWidth = 6 * cell, top = n / 2 + 4 * cell;
     int left = (n - 8 * letterWidth) / 2;
     for (int letter = 0; letter < 8; ++letter)
         for (int row = 0; row < 7; ++row)
@@ -133,6 +136,23 @@ static GLuint makeLogo()
                         p[3] = 255;
                     }
             }
+    return makeTexture(n, s, false);
+}
+
+// A colour wheel fading to black at the rim: a picture for the mosaic.
+static GLuint makePicture()
+{
+    int n = TEXTURE_SIDE;
+    std::vector<unsigned char> s(n * n * 4);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            float dx = (x + 0.5f) / n - 0.5f, dy = (y + 0.5f) / n - 0.5f;
+            float angle = atan2f(dy, dx), r = sqrtf(dx * dx + dy * dy) * 2;
+            float fade = fmaxf(0, 1 - r * r);
+            unsigned char* p = &s[(y * n + x) * 4];
+            for (int k = 0; k < 3; ++k) p[k] = (unsigned char)((0.5f + 0.5f * cosf(angle + k * 2.094f)) * fade * 255);
+            p[3] = 255;
+        }
     return makeTexture(n, s, false);
 }
 
@@ -329,7 +349,7 @@ int main(int argc, char** argv)
 
     GLuint brick, brickNormals, brickExtra;
     makeBrickTextures(&brick, &brickNormals, &brickExtra);
-    GLuint sprite = makeSprite(), logo = makeLogo(), mask = makeMask();
+    GLuint sprite = makeSprite(), logo = makeLogo(), mask = makeMask(), picture = makePicture();
 
     glClearColor(0.08f, 0.08f, 0.1f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -384,7 +404,7 @@ int main(int argc, char** argv)
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         } else if (program == shaders.blocked) {
             ortho();
-            glBindTexture(GL_TEXTURE_2D, brick);
+            glBindTexture(GL_TEXTURE_2D, picture);
             program->bind();
             glColor4f(1, 1, 1, 1);
             unitQuad();
@@ -410,8 +430,9 @@ int main(int argc, char** argv)
             glBindTexture(GL_TEXTURE_2D, logo);
             program->bind();
             program->setUniform1f("seed", 9.75f);
-            program->setUniform1f("offset", 0.5f);
+            program->setUniform1f("offset", 0.05f);
             glColor4f(1, 1, 1, 1);
+            glScalef(1, 0.5f, 1);
             unitQuad();
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         } else if (program == shaders.deferredPass1 || program == shaders.deferredPass2) {
@@ -491,6 +512,23 @@ int main(int argc, char** argv)
         ShaderProgram::unbindAll();
         GLenum error = glGetError();
         if (error != GL_NO_ERROR) fprintf(stderr, "GL error 0x%x after tile %d\n", error, index);
+    }
+    for (int i = 0; i < COLUMNS; ++i) {
+        tileViewport(SHADER_SET_SIZE + i);
+        glClearColor(0.06f, 0.06f, 0.08f, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        ortho();
+        glDisable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glBindTexture(GL_TEXTURE_2D, logo);
+        shaders.glitch->bind();
+        shaders.glitch->setUniform1f("seed", 3.0f + 1.37f * i);
+        shaders.glitch->setUniform1f("offset", GLITCH_OFFSETS[i]);
+        glColor4f(1, 1, 1, 1);
+        glScalef(1, 0.5f, 1);
+        unitQuad();
+        ShaderProgram::unbindAll();
     }
     writePpm(out, width, height);
     printf("wrote %s (%dx%d)\n", out, width, height);

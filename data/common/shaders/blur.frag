@@ -3,8 +3,8 @@
 // vertex colour, so a colour of 0 adds nothing. Meant for additive blending.
 uniform sampler2D Image;
 
-const float INNER = 0.006;   // ring radii in texture coordinates
-const float OUTER = 0.015;
+const float INNER = 0.012;   // ring radii in texture coordinates
+const float OUTER = 0.03;
 const float CORE_WEIGHT = 0.25;
 const float INNER_WEIGHT = 0.06;  // each of 8 taps
 const float OUTER_WEIGHT = 0.035; // each of 8 taps

@@ -1,9 +1,9 @@
 #version 110
-// Gaussian glow: texture unit 0 blurred with a 7 x 7 binomial kernel (taps 2.5 texels of a 512 image
+// Gaussian glow: texture unit 0 blurred with a 7 x 7 binomial kernel (taps 4 texels of a 512 image
 // apart), times the vertex colour, so a colour of 0 adds nothing. Meant for additive blending.
 uniform sampler2D Image;
 
-const float STEP = 0.005; // tap spacing in texture coordinates
+const float STEP = 0.008; // tap spacing in texture coordinates
 
 void main()
 {

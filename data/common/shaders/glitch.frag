@@ -27,8 +27,8 @@ void main()
     // Tearing: rows of bands, a random share of them shifted sideways.
     float rows = 18.0 + floor(hash(vec2(tick, 3.1)) * 46.0);
     float band = floor(uv.y * rows);
-    float torn = step(hash(vec2(band, tick)), 0.04 + strength * 1.2);
-    float shift = (hash(vec2(band, tick + 17.0)) - 0.5) * (0.02 + strength * 0.5) * torn;
+    float torn = step(hash(vec2(band, tick)), 0.04 + strength * 0.6);
+    float shift = (hash(vec2(band, tick + 17.0)) - 0.5) * (0.015 + strength * 0.3) * torn;
 
     // Blocks: under strong glitches whole rectangles jump.
     vec2 block = floor(uv * vec2(6.0, 12.0));
@@ -46,12 +46,12 @@ void main()
     vec3 colour = vec3(red.r, green.g, blue.b);
     float alpha = max(max(red.a, green.a), blue.a);
 
-    // Grain, scan lines and, when strong, bright static specks.
+    // Grain, scan lines and, in the torn bands of the picture, bright static specks.
     float grain = hash(uv * vec2(443.0, 619.0) + vec2(tick * 0.37, tick * 0.71));
     colour += (grain - 0.5) * (0.08 + strength * 0.5);
     float scan = mod(floor(gl_FragCoord.y * 0.5), 2.0);
     colour *= 1.0 - scan * (0.1 + strength * 0.3);
-    float speck = step(1.0 - strength * 0.06, grain) * inside(uv);
+    float speck = step(1.0 - strength * 0.25, grain) * torn * step(0.02, strength) * step(0.05, alpha);
     colour = mix(colour, vec3(1.0), speck);
     alpha = max(alpha, speck * 0.8);
 
