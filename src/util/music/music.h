@@ -11,6 +11,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <vector>
 
 struct MidiFile;
 
@@ -43,6 +44,22 @@ public:
     void update();
 
     // >> MIDI and analysis (defined beside the MIDI parser)
+    // Parses "data\\common\\music\\dubr0lp.mid" and takes its tempo as bpm. Fatal on any problem.
+    void loadMidi();
+    // Note queries on one MIDI track at the clock's now, by name (fatal if missing) or by index
+    // into midi->tracks (empty before loadMidi). Index i of a state set is note i of the LUT.
+    std::vector<uint8_t> getNoteLUT(const char* trackName);
+    std::vector<uint8_t> getNoteLUT(int trackIndex);
+    std::vector<bool> getNoteStates(const char* trackName);   // true where the note sounds
+    std::vector<bool> getNoteStates(int trackIndex);
+    std::vector<bool> getNoteTriggers(const char* trackName); // true where a note-on is new
+    std::vector<bool> getNoteTriggers(int trackIndex);
+    // Analyses of what is heard now; stack buffers only, nothing allocated per call.
+    float getSpectrumLevel();     // 512-point spectrum sum over the loudest sum so far, (0, 1]
+    void getFFT(float* out);      // 1024 magnitudes, lowest frequency first; fatal if out is null
+    void getWaveData(float* out); // 1024 float samples, channels interleaved; fatal if out is null
+    float getSampleLevel();       // signed mean of the next 4 samples
+    float getSmoothedLevel();     // mean of 128 samples after a one-pole smoothing
 };
 
 // The clock's process-wide values (last reading and the offset added after a jump back) start
