@@ -370,3 +370,21 @@ TEST(MidiParse, ValidFuzzSeedsParse)
         }
     }
 }
+
+// The show's song: it parses, and has the tracks the keyboard scene asks for by name.
+TEST(MidiParse, TheSongHasTheTracksTheScenesAskFor)
+{
+    Bytes bytes = readTestFile(sourcePath("data/common/music/dubr0lp.mid"));
+    if (bytes.empty()) GTEST_SKIP() << "no song file yet";
+    MidiFile midi;
+    ASSERT_EQ(parseError(bytes, &midi), "");
+    for (const char* name : {"Piano", "TAL-BassLine 02", "Ravelead", "beats"})
+        EXPECT_GE(findMidiTrack(midi, name), 0) << name;
+    printf("bpm %.2f, %d tracks\n", midi.bpm, (int)midi.tracks.size());
+    for (const MidiTrack& t : midi.tracks) {
+        size_t stored = 0;
+        for (const NoteTable& n : t.notes) stored += n.times.size();
+        printf("  \"%s\": %u note events, %d notes, %d stored events\n", t.name.c_str(), t.noteEventCount,
+               (int)t.notes.size(), (int)stored);
+    }
+}
