@@ -1,7 +1,151 @@
-// halvoren: the show. Start-up, window and main loop come with the show loop.
-#include "platform/report.h"
+// halvoren: the show. The order of the program's life: settings, window, extension checks, the
+// data archive, the Demo (which loads everything), the music, the frame loop, shutdown.
+//
+// Exit codes: 0 at the end of the song, on Escape or a closed window, and when the settings
+// dialog is left with "&Nah"; 1 after any error report or Cancel on an extension question.
+#include "platform/config.h"          // settings, readConfig, writeConfig
+#include "platform/platform.h"        // message boxes, pause, the before-box hook
+#include "platform/report.h"          // FATAL, CHECK_GL
+#include "platform/settings_dialog.h" // showSettingsDialog
+#include "scenes/demo.h"              // Demo
+#include "util/data/data.h"           // accessMode, openArchive, writeArchive
+#include <GL/glew.h>                  // glewInit, the extension flags
+#include <SDL.h>
+#include <new>
+#include <stdio.h>
+#include <stdlib.h>
 
-int main()
+enum {
+    EXTENSION_CAPTION_BYTES = 500,
+    EXTENSION_TEXT_BYTES = 5000,
+    FULLSCREEN_PAUSE_MS = 2000, // lets the display settle before the music starts
+};
+
+static SDL_Surface* s_screen;
+
+// A box cannot be seen over a full-screen OpenGL window: leave full screen first (once).
+static void leaveFullScreen()
 {
+    if (!s_screen || !(settings.flags & SDL_FULLSCREEN)) return;
+    SDL_WM_ToggleFullScreen(s_screen);
+    SDL_ShowCursor(SDL_ENABLE);
+    settings.flags &= ~SDL_FULLSCREEN;
+}
+
+// Asks whether to go on without an extension; Cancel ends the program.
+static void askAboutMissingExtension(const char* name)
+{
+    char* caption = (char*)malloc(EXTENSION_CAPTION_BYTES);
+    char* text = (char*)malloc(EXTENSION_TEXT_BYTES);
+    if (!caption || !text) exit(1);
+    snprintf(caption, EXTENSION_CAPTION_BYTES, "Extension %s not supported!", name);
+    snprintf(text, EXTENSION_TEXT_BYTES,
+             "Extension %s not supported, which means this demo probably won't run very well or at all. "
+             "If you still want to risk it, press OK. \n\n(Side effects may include bubonic plague, outbreaks "
+             "of cholera, Spontaneous Massive Existence Failures and other conditions too horrible for mere "
+             "words. The author of this application does not take responsibility for any damages, injuries "
+             "or death resulting from the erroneous use of this product.)",
+             name);
+    int answer = platformMessageBox(text, caption, BOX_OKCANCEL_QUESTION);
+    free(text);
+    free(caption);
+    if (answer != BOX_RESULT_OK) exit(1);
+}
+
+static void checkExtensions()
+{
+    const struct {
+        const char* name;
+        bool available;
+    } extensions[] = {
+        {"GLEW_ARB_vertex_program", GLEW_ARB_vertex_program != 0},
+        {"GLEW_ARB_fragment_program", GLEW_ARB_fragment_program != 0},
+        {"GLEW_ARB_multitexture", GLEW_ARB_multitexture != 0},
+        {"GLEW_ARB_vertex_shader", GLEW_ARB_vertex_shader != 0},
+        {"GLEW_ARB_fragment_shader", GLEW_ARB_fragment_shader != 0},
+        {"GLEW_ARB_multisample", GLEW_ARB_multisample != 0},
+        {"GLEW_ARB_point_sprite", GLEW_ARB_point_sprite != 0},
+        {"GLEW_EXT_texture_filter_anisotropic", GLEW_EXT_texture_filter_anisotropic != 0},
+        {"GLEW_ARB_vertex_buffer_object", GLEW_ARB_vertex_buffer_object != 0},
+        {"GLEW_EXT_framebuffer_object", GLEW_EXT_framebuffer_object != 0},
+        {"GLEW_ARB_texture_non_power_of_two", GLEW_ARB_texture_non_power_of_two != 0},
+        {"GLEW_ARB_texture_float", GLEW_ARB_texture_float != 0},
+        {"GLEW_ARB_draw_buffers", GLEW_ARB_draw_buffers != 0},
+    };
+    for (const auto& extension : extensions) {
+        if (!extension.available) askAboutMissingExtension(extension.name);
+    }
+}
+
+int main(int, char**)
+{
+    // SDL 1.2 compat would otherwise draw into a framebuffer object of its own, and every bind of
+    // framebuffer 0 would miss the window.
+    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) FATAL("Video initialization failed: %s\n", SDL_GetError());
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    int desktopBitsPerPixel = (info && info->vfmt) ? info->vfmt->BitsPerPixel : 0;
+
+    readConfig();
+    if (showSettingsDialog() != SETTINGS_RUN) return 0;
+    writeConfig();
+
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, settings.samples > 0 ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, settings.samples);
+    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, settings.vsync);
+
+    settings.flags |= SDL_OPENGL | SDL_RESIZABLE;
+    s_screen = SDL_SetVideoMode(settings.width, settings.height, desktopBitsPerPixel, (Uint32)settings.flags);
+    if (!s_screen) FATAL("Video mode set failed: %s\n", SDL_GetError());
+    platformSetBeforeBoxHook(leaveFullScreen);
+    SDL_WM_SetCaption("halvoren demo engine", nullptr);
+
+    GLenum glewResult = glewInit();
+    if (glewResult != 0) FATAL("GLEW Error: %s\n", (const char*)glewGetErrorString(glewResult));
+    checkExtensions();
+    CHECK_GL();
+
+    accessMode = ACCESS_ARCHIVE;
+    openArchive();
+    Demo* demo = new (std::nothrow) Demo();
+    if (!demo) FATAL("Out of memory for the show");
+    // Does nothing unless accessMode is ACCESS_RECORD: then the loaded files become the archive.
+    writeArchive();
+    CHECK_GL();
+    demo->resize(settings.width, settings.height);
+    CHECK_GL();
+    if (settings.flags & SDL_FULLSCREEN) {
+        SDL_ShowCursor(SDL_DISABLE);
+        platformSleepMs(FULLSCREEN_PAUSE_MS);
+    }
+    demo->start();
+    CHECK_GL();
+
+    // One frame per pass; the pass that sets the quit flag still renders its frame.
+    bool quit = false;
+    SDL_Event event;
+    while (!quit) {
+        while (SDL_PollEvent(&event)) {
+            switch (event.type) {
+            case SDL_KEYDOWN:
+                if (event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+                else demo->onKey(true, event.key.keysym.sym);
+                break;
+            case SDL_KEYUP: demo->onKey(false, event.key.keysym.sym); break;
+            case SDL_QUIT: quit = true; break;
+            case SDL_VIDEORESIZE: demo->resize(event.resize.w, event.resize.h); break;
+            default: break;
+            }
+        }
+        demo->renderFrame();
+    }
+
+    delete demo;
+    SDL_Quit();
     return 0;
 }
