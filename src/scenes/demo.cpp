@@ -4,6 +4,7 @@
 #include "platform/bitmapfont.h" // createBitmapFont
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
+#include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
 #include "util/fbo/fbo.h"        // Fbo
@@ -35,12 +36,9 @@ const TimelineRow TIMELINE[] = {
     // {make<Greetings>, 258, 264},
     // {make<TextSnake>, 296, REST_OF_SHOW},
     // {make<Speakers>, 0, REST_OF_SHOW},
-    // {make<GlitchLogo>, 0, 40},
+    {make<GlitchLogo>, 0, 40},
     {nullptr, 0.0f, 0.0f},
 };
-
-// Until the MIDI parser's loadMidi sets the song's tempo, the clock runs at this one.
-static const float TEMPO_UNTIL_MIDI = 140.0f;
 
 // >> keys
 int keyStateIndices(int key, int* first, int* second)
@@ -137,8 +135,7 @@ Demo::Demo()
     fbo = new Fbo();
     ascii = new AsciiEngine();
     music = new Music();
-    // music->loadMidi();           // enable when Music::loadMidi is in the tree; drop the next line
-    music->bpm = TEMPO_UNTIL_MIDI;
+    music->loadMidi();
 
     for (const TimelineRow* row = TIMELINE; row->create; row++) {
         Template* scene = row->create();
