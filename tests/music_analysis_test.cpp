@@ -71,7 +71,8 @@ static Bytes songMidi()
 {
     Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, 96};
     Bytes tempo = track("Tempo", {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
-    Bytes piano = track("Piano", {0x60, 0x90, 60, 100, 0x30, 0x80, 60, 0, 0x30, 0x90, 64, 90, 0x60, 0x80, 64, 0});
+    Bytes piano = track("Piano", {0x60, 0x90, 60, 100, 0x30, 0x80, 60, 0,
+                                  0x30, 0x90, 64, 90, 0x60, 0x80, 64, 0});
     Bytes bass = track("Bass", {0x30, 0x90, 33, 70, 0x82, 0x50, 0x80, 33, 0});
     for (const Bytes* t : {&tempo, &piano, &bass})
         for (uint8_t b : *t) out.push_back(b);
@@ -149,7 +150,8 @@ TEST_F(VirtualMusic, QueryFailuresReportFromMusic)
     EXPECT_TRUE(music->getNoteStates(0).empty());
     EXPECT_TRUE(music->getNoteTriggers(0).empty());
     EXPECT_EXIT(music->getNoteLUT("Piano"), testing::ExitedWithCode(1),
-                "music_analysis.cpp:[0-9]+\n\nAttempted to get note lookup table without a valid MIDI file loaded!");
+                "music_analysis.cpp:[0-9]+\n\n"
+                "Attempted to get note lookup table without a valid MIDI file loaded!");
     EXPECT_EXIT(music->getNoteStates("Piano"), testing::ExitedWithCode(1),
                 "Attempted to get note states without a valid MIDI file loaded!");
     EXPECT_EXIT(music->getNoteTriggers("Piano"), testing::ExitedWithCode(1),
@@ -157,7 +159,8 @@ TEST_F(VirtualMusic, QueryFailuresReportFromMusic)
 
     music->loadMidi();
     EXPECT_EXIT(music->getNoteStates("beats"), testing::ExitedWithCode(1), "Could not find track \"beats\"!");
-    EXPECT_EXIT(music->getNoteTriggers("piano"), testing::ExitedWithCode(1), "Could not find track \"piano\"!");
+    EXPECT_EXIT(music->getNoteTriggers("piano"), testing::ExitedWithCode(1),
+                "Could not find track \"piano\"!");
     EXPECT_EXIT(music->getNoteLUT(2), testing::ExitedWithCode(1), "Track number out of bounds");
     EXPECT_EXIT(music->getNoteStates(-1), testing::ExitedWithCode(1), "Track number out of bounds");
     EXPECT_EXIT(music->getFFT(nullptr), testing::ExitedWithCode(1), "\n\nInvalid buffer");

@@ -216,7 +216,8 @@ TEST(MidiParse, BadHeadersAndChunks)
     otherLength[7] = 9;
     EXPECT_EQ(parseError(otherLength), "");
     EXPECT_EQ(parseError(Bytes(good.begin(), good.begin() + 4)), unknownHeader);
-    EXPECT_EQ(parseError(Bytes(good.begin(), good.begin() + 10)), "Unexpected end of file in the MIDI header");
+    EXPECT_EQ(parseError(Bytes(good.begin(), good.begin() + 10)),
+              "Unexpected end of file in the MIDI header");
 
     Bytes noChunk = good;
     noChunk[14] = 'X';
@@ -247,7 +248,8 @@ TEST(MidiParse, NeverReadsPastAFileOrChunkEnd)
               "Track 0: event runs past the end of the track chunk");
     EXPECT_EQ(parseError(midiFile(96, {{0x00, 0xFF, 0x51, 0x03, 1}})),
               "Track 0: meta event runs past the end of the track chunk");
-    EXPECT_EQ(parseError(midiFile(96, {{0x00, 0xFF}})), "Track 0: meta event runs past the end of the track chunk");
+    EXPECT_EQ(parseError(midiFile(96, {{0x00, 0xFF}})),
+              "Track 0: meta event runs past the end of the track chunk");
     EXPECT_EQ(parseError(midiFile(96, {{0x00, 0xB0, 7}})),
               "Track 0: controller event runs past the end of the track chunk");
     EXPECT_EQ(parseError(midiFile(96, {{0x00, 0xD0}})),

@@ -61,6 +61,8 @@ static bool failShort(MidiReader* r, int line)
 
 #define FAIL(...) fail(r, __LINE__, __VA_ARGS__)
 #define FAIL_SHORT() failShort(r, __LINE__)
+// An event, or a part of one, that the track chunk's end cuts off.
+#define FAIL_TRUNCATED(what) FAIL("Track %i: %s runs past the end of the track chunk", r->track, what)
 
 static bool has(const MidiReader* r, size_t count) { return count <= r->end - r->pos; }
 
@@ -77,7 +79,7 @@ static bool readDeltaTime(MidiReader* r, uint32_t* value)
 {
     uint32_t v = 0;
     for (int i = 0; i < MIDI_MAX_DELTA_BYTES; i++) {
-        if (!has(r, 1)) return FAIL("Track %i: delta time runs past the end of the track chunk", r->track);
+        if (!has(r, 1)) return FAIL_TRUNCATED("delta time");
         uint8_t b = r->bytes[r->pos++];
         v = (v << 7) | (b & 0x7F);
         if (!(b & 0x80)) {
@@ -128,7 +130,7 @@ static void addNoteEvent(MidiTrack* track, uint8_t note, uint8_t velocity, float
 // Text metas: a second one for the same target, or an empty one, fails with `failure`.
 static bool readText(MidiReader* r, std::string* target, const char* failure)
 {
-    if (!has(r, 1)) return FAIL("Track %i: meta event runs past the end of the track chunk", r->track);
+    if (!has(r, 1)) return FAIL_TRUNCATED("meta event");
     uint8_t length = r->bytes[r->pos++];
     if (!target->empty() || length == 0) return FAIL("%s", failure);
     if (!has(r, length))
@@ -141,16 +143,16 @@ static bool readText(MidiReader* r, std::string* target, const char* failure)
 // Fixed-length metas: the length byte must be `expected`, and the data must be in the chunk.
 static bool readMetaLength(MidiReader* r, uint8_t expected)
 {
-    if (!has(r, 1)) return FAIL("Track %i: meta event runs past the end of the track chunk", r->track);
+    if (!has(r, 1)) return FAIL_TRUNCATED("meta event");
     uint8_t length = r->bytes[r->pos++];
     if (length != expected) return FAIL("Expected 0x%02X", expected);
-    if (!has(r, length)) return FAIL("Track %i: meta event runs past the end of the track chunk", r->track);
+    if (!has(r, length)) return FAIL_TRUNCATED("meta event");
     return true;
 }
 
 static bool readMeta(MidiReader* r, MidiFile* midi, MidiTrack* track)
 {
-    if (!has(r, 1)) return FAIL("Track %i: meta event runs past the end of the track chunk", r->track);
+    if (!has(r, 1)) return FAIL_TRUNCATED("meta event");
     uint8_t type = r->bytes[r->pos++];
     switch (type) {
     case META_TEXT: return readText(r, &midi->text, "Retrieving text info failed!");
@@ -197,7 +199,7 @@ static bool readEvent(MidiReader* r, MidiFile* midi, MidiTrack* track, uint8_t s
     switch (status & 0xF0) {
     case 0x80:
     case 0x90: {
-        if (!has(r, 2)) return FAIL("Track %i: note event runs past the end of the track chunk", r->track);
+        if (!has(r, 2)) return FAIL_TRUNCATED("note event");
         uint8_t note = r->bytes[r->pos];
         uint8_t velocity = r->bytes[r->pos + 1];
         r->pos += 2;
@@ -206,11 +208,11 @@ static bool readEvent(MidiReader* r, MidiFile* midi, MidiTrack* track, uint8_t s
         return true;
     }
     case 0xA0:
-        if (!has(r, 2)) return FAIL("Track %i: pressure event runs past the end of the track chunk", r->track);
+        if (!has(r, 2)) return FAIL_TRUNCATED("pressure event");
         r->pos += 2;
         return true;
     case 0xB0: {
-        if (!has(r, 2)) return FAIL("Track %i: controller event runs past the end of the track chunk", r->track);
+        if (!has(r, 2)) return FAIL_TRUNCATED("controller event");
         uint8_t controller = r->bytes[r->pos];
         uint8_t value = r->bytes[r->pos + 1];
         r->pos += 2;
@@ -220,7 +222,7 @@ static bool readEvent(MidiReader* r, MidiFile* midi, MidiTrack* track, uint8_t s
     }
     case 0xC0: return FAIL_SHORT();
     case 0xD0:
-        if (!has(r, 1)) return FAIL("Track %i: pressure event runs past the end of the track chunk", r->track);
+        if (!has(r, 1)) return FAIL_TRUNCATED("pressure event");
         r->pos += 1;
         return true;
     case 0xE0: return FAIL_SHORT();
@@ -229,7 +231,7 @@ static bool readEvent(MidiReader* r, MidiFile* midi, MidiTrack* track, uint8_t s
     if (status == 0xF0 || status == 0xF7) return FAIL("  Got SysEx event, not supported yet, panicking!");
     if (status == 0xFF) return readMeta(r, midi, track);
     // No status yet, or a system message this parser does not read: name the byte at the read position.
-    if (!has(r, 1)) return FAIL("Track %i: event runs past the end of the track chunk", r->track);
+    if (!has(r, 1)) return FAIL_TRUNCATED("event");
     uint8_t b = r->bytes[r->pos];
     return FAIL("Unknown event %x from %x, corrupt MIDI file? Panicking!", b >> 4, b);
 }
@@ -256,7 +258,7 @@ static bool readTrack(MidiReader* r, MidiFile* midi, uint32_t division)
         if (!readDeltaTime(r, &delta)) return false;
         tick += delta;
         float time = (float)tick / (float)division;
-        if (!has(r, 1)) return FAIL("Track %i: event runs past the end of the track chunk", r->track);
+        if (!has(r, 1)) return FAIL_TRUNCATED("event");
         if (r->bytes[r->pos] & 0x80) status = r->bytes[r->pos++];
         if (!readEvent(r, midi, &track, status, time)) return false;
     }
