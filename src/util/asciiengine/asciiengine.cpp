@@ -31,6 +31,8 @@ AsciiViewport asciiViewport(int windowWidth, int windowHeight)
     return vp;
 }
 
+static bool chartIsOpaque(const Texture& font);
+
 AsciiEngine::AsciiEngine(GridOnly)
 {
     initTables();
@@ -40,6 +42,23 @@ AsciiEngine::AsciiEngine()
 {
     if (!font.load(FONT_CHART_PATH, GL_NEAREST, GL_NEAREST, false, false)) FATAL("Failed to load texture!");
     initTables();
+    fontOpaque = chartIsOpaque(font);
+    if (glActiveTexture) glGetIntegerv(GL_MAX_TEXTURE_UNITS, &textureUnits);
+    CHECK_GL();
+}
+
+// True when every texel of the chart has alpha 1 (read back once from the uploaded texture).
+static bool chartIsOpaque(const Texture& font)
+{
+    if (font.textureId == 0 || font.width == 0 || font.height == 0) return false;
+    std::vector<uint8_t> alpha((size_t)font.width * font.height);
+    glBindTexture(GL_TEXTURE_2D, font.textureId);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha.data());
+    CHECK_GL();
+    for (uint8_t a : alpha)
+        if (a != 255) return false;
+    return true;
 }
 
 void AsciiEngine::initTables()
@@ -55,6 +74,8 @@ void AsciiEngine::initTables()
     }
     windowWidth = 1;
     windowHeight = 1;
+    fontOpaque = false;
+    textureUnits = 1;
 
     for (int code = 0; code < 256; code++) {
         glyphU[code] = (float)((code % FONT_CHART_COLUMNS) * (1.0 / FONT_CHART_COLUMNS));
@@ -62,21 +83,7 @@ void AsciiEngine::initTables()
             glyphV[band][code] = (float)((BAND_TOP_ROW[band] - code / FONT_CHART_COLUMNS) * (1.0 / FONT_CHART_ROWS));
     }
 
-    // Quads in drawing order: column by column, top row first, background quad then foreground.
-    vertices.assign(GRID_QUADS * 4, Vertex());
-    Vertex* v = vertices.data();
-    for (int x = 0; x < GRID_COLUMNS; x++) {
-        for (int y = 0; y < GRID_ROWS; y++) {
-            float left = (float)x, right = (float)(x + 1);
-            float bottom = (float)(GRID_ROWS - 1 - y), top = (float)(GRID_ROWS - y);
-            for (int band = 0; band < 2; band++, v += 4) {
-                v[0].x = left;  v[0].y = bottom;
-                v[1].x = right; v[1].y = bottom;
-                v[2].x = right; v[2].y = top;
-                v[3].x = left;  v[3].y = top;
-            }
-        }
-    }
+    vertices.assign(GRID_QUADS * 4 + 4, Vertex());
 }
 
 void AsciiEngine::clear()
@@ -92,7 +99,10 @@ void AsciiEngine::setDrawState()
     glDisable(GL_LIGHTING);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
-    if (glUseProgram) glUseProgram(0);
+    // No program of either kind: the fixed-function pipeline draws the grid.
+    if (GLEW_ARB_fragment_program) glDisable(GL_FRAGMENT_PROGRAM_ARB);
+    if (GLEW_ARB_vertex_program) glDisable(GL_VERTEX_PROGRAM_ARB);
+    if (glUseProgramObjectARB) glUseProgramObjectARB(0);
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -138,28 +148,81 @@ void AsciiEngine::drawImmediate()
     }
 }
 
-void AsciiEngine::setQuad(Vertex* q, float u, float v, const float* rgba)
+void AsciiEngine::setQuad(Vertex* q, float x, float y, float u, float v, const float* rgba)
 {
     float u1 = u + GLYPH_DU, v1 = v + GLYPH_DV;
-    q[0].u = u;  q[0].v = v;
-    q[1].u = u1; q[1].v = v;
-    q[2].u = u1; q[2].v = v1;
-    q[3].u = u;  q[3].v = v1;
+    q[0].x = x;     q[0].y = y;     q[0].u = u;  q[0].v = v;
+    q[1].x = x + 1; q[1].y = y;     q[1].u = u1; q[1].v = v;
+    q[2].x = x + 1; q[2].y = y + 1; q[2].u = u1; q[2].v = v1;
+    q[3].x = x;     q[3].y = y + 1; q[3].u = u;  q[3].v = v1;
     for (int i = 0; i < 4; i++) memcpy(q[i].rgba, rgba, 4 * sizeof(float));
+}
+
+// A black quad adds nothing to the colour under the state `draw` sets, unless the caller left
+// state on that makes black count (fog, colour sum, other texture units, another texture
+// function or blend equation, stencil counting, logic ops, outlines). Its alpha of 1 still
+// saturates the frame buffer's alpha; one black quad over the whole grid does that for all of them,
+// provided every palette alpha is 1 and the chart is opaque.
+bool AsciiEngine::blackAddsNothing()
+{
+    if (!fontOpaque) return false;
+    for (int i = 0; i < PALETTE_COLOURS; i++)
+        if (palette[i][3] != 1.0f) return false;
+    if (glIsEnabled(GL_FOG) || glIsEnabled(GL_STENCIL_TEST) || glIsEnabled(GL_COLOR_LOGIC_OP) ||
+        glIsEnabled(GL_POLYGON_SMOOTH) || glIsEnabled(GL_POLYGON_STIPPLE))
+        return false;
+    if (GLEW_VERSION_1_4 && glIsEnabled(GL_COLOR_SUM)) return false;
+    GLint value[2] = {0, 0};
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, value);
+    if (value[0] != GL_MODULATE) return false;
+    glGetIntegerv(GL_POLYGON_MODE, value);
+    if (value[0] != GL_FILL || value[1] != GL_FILL) return false;
+    if (GLEW_VERSION_1_4 || GLEW_EXT_blend_minmax) {
+        glGetIntegerv(GL_BLEND_EQUATION, value);
+        if (value[0] != GL_FUNC_ADD) return false;
+    }
+    bool otherUnits = false;
+    for (int unit = 1; unit < textureUnits && !otherUnits; unit++) {
+        glActiveTexture(GL_TEXTURE0 + unit);
+        otherUnits = glIsEnabled(GL_TEXTURE_1D) || glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(GL_TEXTURE_3D) ||
+                     glIsEnabled(GL_TEXTURE_CUBE_MAP);
+    }
+    if (textureUnits > 1) glActiveTexture(GL_TEXTURE0);
+    return !otherUnits;
 }
 
 void AsciiEngine::draw()
 {
     setDrawState();
 
+    // Quads in the reference order (column by column, top row first, background then foreground),
+    // leaving out those that add nothing.
+    const bool skipBlack = blackAddsNothing();
     Vertex* v = vertices.data();
+    if (skipBlack) {
+        static const float opaqueBlack[4] = {0, 0, 0, 1};
+        setQuad(v, 0, 0, glyphU[0], glyphV[0][0], opaqueBlack);
+        v[1].x = v[2].x = GRID_COLUMNS;
+        v[2].y = v[3].y = GRID_ROWS;
+        v += 4;
+    }
     for (int x = 0; x < GRID_COLUMNS; x++) {
-        for (int cell = x; cell < GRID_CELLS; cell += GRID_COLUMNS, v += 8) {
-            int code = chars[cell];
-            setQuad(v, glyphU[code], glyphV[0][code], palette[background[cell] & 15]);
-            setQuad(v + 4, glyphU[code], glyphV[1][code], palette[foreground[cell] & 15]);
+        float bottom = GRID_ROWS - 1;
+        for (int cell = x; cell < GRID_CELLS; cell += GRID_COLUMNS, bottom -= 1) {
+            const int code = chars[cell];
+            const float* back = palette[background[cell] & 15];
+            const float* fore = palette[foreground[cell] & 15];
+            if (!skipBlack || back[0] != 0 || back[1] != 0 || back[2] != 0) {
+                setQuad(v, (float)x, bottom, glyphU[code], glyphV[0][code], back);
+                v += 4;
+            }
+            if (!skipBlack || fore[0] != 0 || fore[1] != 0 || fore[2] != 0) {
+                setQuad(v, (float)x, bottom, glyphU[code], glyphV[1][code], fore);
+                v += 4;
+            }
         }
     }
+    const GLsizei vertexCount = (GLsizei)(v - vertices.data());
 
     // Client arrays only for this call: earlier arrays and buffer bindings are put back afterwards,
     // and arrays other scenes may have left enabled are switched off so they are not read.
@@ -184,7 +247,7 @@ void AsciiEngine::draw()
     glTexCoordPointer(2, GL_FLOAT, stride, &vertices[0].u);
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(4, GL_FLOAT, stride, vertices[0].rgba);
-    glDrawArrays(GL_QUADS, 0, GRID_QUADS * 4);
+    glDrawArrays(GL_QUADS, 0, vertexCount);
     if (glBindBuffer) glBindBuffer(GL_ARRAY_BUFFER, (GLuint)arrayBuffer);
     glPopClientAttrib();
 
