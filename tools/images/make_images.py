@@ -188,7 +188,7 @@ def stone_wall():
     colour *= ao[..., None]
     common.save_png("common/images/stone_wall.png", to_image(colour))
     # Normal map: gradients with wrap-around so it tiles like the colour.
-    depth = 42.0
+    depth = 24.0
     dx = (np.roll(height, -1, axis=1) - np.roll(height, 1, axis=1)) * 0.5 * depth
     dy = (np.roll(height, -1, axis=0) - np.roll(height, 1, axis=0)) * 0.5 * depth
     # Image rows go down while texture v goes up, so the v gradient is -dy.

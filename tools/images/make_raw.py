@@ -216,48 +216,43 @@ def halvoren_logo():
 
 
 def halvos_backdrop():
-    """256 x 256 tileable backdrop in dark colours: a lattice of bevelled
-    diamonds, each holding a small "H", quiet enough for the logo to read over it."""
+    """256 x 256 tileable backdrop in dark colours: four big bevelled
+    diamonds, each holding an "H". The rotozoom mostly samples it many texels
+    per cell, so every feature is broad (8 texels and up) to alias gracefully."""
     n = 256
     y, x = np.mgrid[0:n, 0:n].astype(np.float32)
-    tile = 64.0
+    tile = 128.0
     u = (x % tile) / tile - 0.5
     v = (y % tile) / tile - 0.5
-    d = np.abs(u) + np.abs(v)                      # diamond distance 0..0.5+
-    ix = (x // tile).astype(int)
-    iy = (y // tile).astype(int)
-    alt = (ix + iy) % 2 == 0
+    d = np.abs(u) + np.abs(v)                      # diamond distance 0..1
+    alt = ((x // tile) + (y // tile)) % 2 == 0
     g = np.where(alt, DMAGENTA, DBLUE).astype(np.uint8)
-    g[d >= 0.44] = BLACK
+    g[d >= 0.42] = BLACK
     # Bevel: light on the upper-left edges of each diamond, dark below.
-    rim = (d > 0.38) & (d < 0.44)
+    rim = (d > 0.34) & (d < 0.42)
     g[rim & (u + v < 0)] = np.where(alt, MAGENTA, BLUE)[rim & (u + v < 0)]
     g[rim & (u + v >= 0)] = DGREY
-    # A small "H" in the middle of every diamond.
-    h_mask = (np.abs(v) < 0.14) & (((np.abs(u) > 0.07) & (np.abs(u) < 0.13)) |
-                                   ((np.abs(v) < 0.025) & (np.abs(u) < 0.13)))
+    # An "H" in the middle of every diamond.
+    h_mask = (np.abs(v) < 0.15) & (((np.abs(u) > 0.06) & (np.abs(u) < 0.14)) |
+                                   ((np.abs(v) < 0.035) & (np.abs(u) < 0.14)))
     g[h_mask] = np.where(alt, BLUE, DCYAN)[h_mask]
-    # Thin diagonal threads in the gaps.
-    thread = (np.abs(((x - y) % 32) - 16) < 1) & (d >= 0.44)
-    g[thread] = DBLUE
+    # Broad dark-cyan studs where four diamonds meet.
+    stud = np.hypot(np.minimum(u + 0.5, 0.5 - u), np.minimum(v + 0.5, 0.5 - v)) < 0.09
+    g[stud] = DCYAN
     return g
 
 
 def dance_backdrop():
-    """256 x 256 tileable backdrop for the dancer: contour rings of an
-    interference pattern in dark blues, cyan and magenta (every period
-    divides 256, so the picture tiles)."""
+    """256 x 256 tileable backdrop for the dancer: broad contour bands of a
+    slow interference pattern in dark blues, cyan and magenta (every period
+    divides 256, so the picture tiles; bands are wide so the rotozoom's
+    coarse sampling keeps their shapes)."""
     n = 256
     y, x = np.mgrid[0:n, 0:n].astype(np.float64) * (2 * math.pi / n)
-    f = (np.sin(2 * x) + np.sin(3 * y) + np.sin(2 * x + 2 * y + np.sin(y)) + np.cos(3 * x - y)) / 4
-    bands = [DBLUE, BLUE, DBLUE, DMAGENTA, DBLUE, DCYAN, DGREY, DCYAN]
-    index = np.floor((f + 1) * 6).astype(int) % len(bands)
-    g = np.array(bands, dtype=np.uint8)[index]
-    # Thin bright contour where the band changes upward, like a neon outline.
-    edge = (index != np.roll(index, 1, axis=0)) & (index > np.roll(index, 1, axis=0))
-    g[edge & (index % 4 == 1)] = CYAN
-    g[edge & (index % 4 == 3)] = MAGENTA
-    return g
+    f = (np.sin(x) + np.sin(y) + np.sin(x + y + 0.5 * np.sin(2 * y)) + 0.6 * np.cos(2 * x - y)) / 3.6
+    bands = [DBLUE, BLUE, DMAGENTA, DBLUE, DCYAN, BLACK, DCYAN, BLUE]
+    index = np.floor((f + 1) * 4).astype(int) % len(bands)
+    return np.array(bands, dtype=np.uint8)[index]
 
 
 # >> fire pictures

@@ -162,14 +162,14 @@ def main():
     shots.append(("snakeinterface.raw", render(*raw_picture(raw["snakeinterface"]), chart)))
     for x, y in [(0, 0), (110, 30), (220, 6)]:
         grid = empty_grid()
-        stamp_roto(grid, raw["halvos"], 1.3, 0.4)
+        stamp_roto(grid, raw["halvos"], 1.3 + 3 * (x / 110.0), 0.4)
         stamp_raw(grid, raw["halvoren"], x, y)
         shots.append(("halvoren.raw at (%d,%d) over halvos" % (x, y), render(*grid, chart)))
     for name in ("firetext1", "firetext2"):
         shots.append((name + ".raw", render(*raw_picture(raw[name]), chart)))
     for i in range(4):
         grid = empty_grid()
-        stamp_roto(grid, raw["rotozoom"], 1.6, 0.25 * i)
+        stamp_roto(grid, raw["rotozoom"], 1.6 + 3 * i, 0.25 * i)
         stamp_raw(grid, raw["dance%d" % (i + 1)], 0, 0)
         shots.append(("dance%d.raw over rotozoom" % (i + 1), render(*grid, chart)))
     for name in ("halvos", "rotozoom"):
