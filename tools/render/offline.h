@@ -1,0 +1,59 @@
+// offline: the show rendered in virtual time, for halvoren-render, halvoren-capture and the
+// visual regression tests.
+//
+// Same code path as the show: the Demo, its timeline and scenes; only the clocks and the audio
+// output are virtual, and message boxes go to standard error (questions answered OK; a fatal
+// report still exits with code 1). A run is deterministic: the same options and frame times give
+// the same pixels. Needs an X display (Xvfb) for the OpenGL window.
+#pragma once
+
+#include "image.h"
+#include <string>
+#include <vector>
+
+class Demo;
+
+struct OfflineOptions {
+    int width = 1280;    // window and picture size in pixels
+    int height = 720;
+    int samples = 0;     // multisampling; the picture is resolved before it is read
+    std::string archive; // the packed archive to read ("data.hlv" when both are empty)
+    std::string dataDir; // or: loose files, names resolved inside this folder
+};
+
+struct OfflineSession {
+    Demo* demo = nullptr;
+    OfflineOptions options;
+    double lastSeconds = -1.0; // show time of the last rendered frame
+};
+
+// Opens the window, loads the data and builds the Demo, started at show time 0. False (with the
+// reason on standard error) when the window cannot be opened; asset problems are fatal reports.
+bool offlineOpen(OfflineSession* session, const OfflineOptions& options);
+
+// Show time of a beat (the clock's tempo and offset), clamped at 0.
+double offlineBeatToSeconds(const OfflineSession& session, double beat);
+double offlineSecondsToBeat(const OfflineSession& session, double seconds);
+// Length of the song in seconds.
+double offlineSongSeconds(const OfflineSession& session);
+// Show time of a beat for a picture: past the end of the song, the time of its last frame at
+// `fps` (and *pastEnd set).
+double offlinePictureSeconds(const OfflineSession& session, double beat, double fps, bool* pastEnd);
+
+// Renders the frame at `seconds` of show time (later than the previous frame). With `picture`,
+// the finished frame is read back into it (top row first) before the buffers are swapped.
+void offlineRenderFrame(OfflineSession* session, double seconds, Image* picture);
+
+// Renders frames every 1/fps seconds from `fromSeconds` and, in between, exactly at each of the
+// ascending `captureSeconds`, whose pictures are returned in order. `onPicture`, when given, is
+// called with each picture instead of keeping them (the result is then empty).
+std::vector<Image> offlineRenderTimes(OfflineSession* session, double fromSeconds, double fps,
+                                      const std::vector<double>& captureSeconds,
+                                      void (*onPicture)(size_t index, const Image& picture, void* user) = nullptr,
+                                      void* user = nullptr);
+
+// Beats for a contact sheet: two inside every timeline window, ascending, within the song.
+std::vector<double> contactSheetBeats(const OfflineSession& session);
+// Tiles the pictures into one sheet with a beat label under each thumbnail.
+Image makeContactSheet(const std::vector<Image>& pictures, const std::vector<double>& beats, int columns,
+                       int thumbWidth);

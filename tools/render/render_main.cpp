@@ -1,0 +1,130 @@
+// halvoren-render: pictures of the show at chosen beats, rendered headless in virtual time.
+//
+//   halvoren-render --beat B [--beat B ...] --out FILE.png [options]
+//   halvoren-render --contact-sheet FILE.png [--beat B ...] [options]
+//
+// Options: --width W --height H (1280 x 720), --fps F (virtual frame rate of the simulation, 60),
+// --from BEAT (start simulating there instead of at 0: a quick preview), --archive FILE (default
+// "data.hlv") or --data DIR (loose files under DIR, the folder that holds data/), --samples N.
+// With one --beat the picture goes to FILE.png, with several to FILE-<beat>.png. A beat past the
+// end of the song renders the song's last frame and says so. Bad arguments: usage, exit code 2.
+#include "offline.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+static int usage(const char* why)
+{
+    fprintf(stderr,
+            "halvoren-render: %s\n"
+            "usage: halvoren-render --beat B [--beat B ...] --out FILE.png [options]\n"
+            "       halvoren-render --contact-sheet FILE.png [--beat B ...] [options]\n"
+            "options: --width W --height H --fps F --from BEAT --samples N\n"
+            "         --archive FILE | --data DIR\n",
+            why);
+    return 2;
+}
+
+// A whole argument as a number, or false.
+static bool parseNumber(const char* text, double* value)
+{
+    char* end = nullptr;
+    *value = strtod(text, &end);
+    return end != text && *end == 0;
+}
+
+static std::string beatFileName(const std::string& out, double beat)
+{
+    std::string stem = out;
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".png") == 0) stem.resize(stem.size() - 4);
+    char suffix[48];
+    snprintf(suffix, sizeof suffix, "-%g.png", beat);
+    return stem + suffix;
+}
+
+int main(int argc, char** argv)
+{
+    OfflineOptions options;
+    std::vector<double> beats;
+    std::string out, contactSheet;
+    double fps = 60.0, from = 0.0;
+    bool haveFrom = false;
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (i + 1 >= argc) return usage("every option takes a value");
+        const char* value = argv[++i];
+        double number = 0.0;
+        bool numeric = parseNumber(value, &number);
+        if (!strcmp(arg, "--beat")) {
+            if (!numeric || number < 0) return usage("--beat takes a beat number >= 0");
+            if (!beats.empty() && number < beats.back()) return usage("--beat values must ascend");
+            beats.push_back(number);
+        } else if (!strcmp(arg, "--out")) {
+            out = value;
+        } else if (!strcmp(arg, "--contact-sheet")) {
+            contactSheet = value;
+        } else if (!strcmp(arg, "--width") || !strcmp(arg, "--height")) {
+            if (!numeric || number < 16 || number > 8192 || number != (int)number)
+                return usage("--width and --height take whole numbers from 16 to 8192");
+            (arg[2] == 'w' ? options.width : options.height) = (int)number;
+        } else if (!strcmp(arg, "--fps")) {
+            if (!numeric || number < 1 || number > 1000) return usage("--fps takes a rate from 1 to 1000");
+            fps = number;
+        } else if (!strcmp(arg, "--from")) {
+            if (!numeric || number < 0) return usage("--from takes a beat number >= 0");
+            from = number;
+            haveFrom = true;
+        } else if (!strcmp(arg, "--samples")) {
+            if (!numeric || number < 0 || number > 16 || number != (int)number)
+                return usage("--samples takes a whole number from 0 to 16");
+            options.samples = (int)number;
+        } else if (!strcmp(arg, "--archive")) {
+            options.archive = value;
+        } else if (!strcmp(arg, "--data")) {
+            options.dataDir = value;
+        } else {
+            return usage((std::string("unknown option ") + arg).c_str());
+        }
+    }
+    if (!options.archive.empty() && !options.dataDir.empty()) return usage("--archive and --data exclude each other");
+    if (contactSheet.empty() && (beats.empty() || out.empty())) return usage("give --beat and --out, or --contact-sheet");
+    if (!contactSheet.empty() && !out.empty()) return usage("--out does not go with --contact-sheet");
+    if (haveFrom && !beats.empty() && beats.front() < from) return usage("--from must not be after the first --beat");
+
+    OfflineSession session;
+    if (!offlineOpen(&session, options)) return 1;
+    if (!contactSheet.empty() && beats.empty()) beats = contactSheetBeats(session);
+
+    // Beats past the end of the song show its last frame.
+    std::vector<double> seconds;
+    for (double beat : beats) {
+        bool pastEnd = false;
+        seconds.push_back(offlinePictureSeconds(session, beat, fps, &pastEnd));
+        if (pastEnd)
+            fprintf(stderr, "halvoren-render: beat %g is past the end of the song (beat %.2f): rendering its last frame\n",
+                    beat, offlineSecondsToBeat(session, seconds.back()));
+    }
+    std::vector<Image> pictures = offlineRenderTimes(&session, offlineBeatToSeconds(session, from), fps, seconds);
+
+    if (!contactSheet.empty()) {
+        Image sheet = makeContactSheet(pictures, beats, 4, 320);
+        if (!writePng(contactSheet, sheet)) {
+            fprintf(stderr, "halvoren-render: cannot write %s\n", contactSheet.c_str());
+            return 1;
+        }
+        printf("%s: %zu beats\n", contactSheet.c_str(), beats.size());
+        return 0;
+    }
+    for (size_t i = 0; i < pictures.size(); i++) {
+        std::string name = beats.size() == 1 ? out : beatFileName(out, beats[i]);
+        if (!writePng(name, pictures[i])) {
+            fprintf(stderr, "halvoren-render: cannot write %s\n", name.c_str());
+            return 1;
+        }
+        printf("%s\n", name.c_str());
+    }
+    return 0;
+}
