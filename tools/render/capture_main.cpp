@@ -18,6 +18,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h> // isatty
 
 static int usage(const char* why)
 {
@@ -88,14 +89,17 @@ static void onFrame(size_t index, const Image& picture, void* user)
     double elapsed = wallSeconds(state->started);
     double rate = done / (elapsed > 0 ? elapsed : 1e-9);
     double left = (state->total - done) / (rate > 0 ? rate : 1e-9);
+    // A log file gets a line per tenth of the work; a terminal a bar redrawn in place.
+    bool terminal = isatty(2);
+    if (!terminal && done != state->total && done * 10 / state->total == (done - 1) * 10 / state->total) return;
     const int barWidth = 30;
     int filled = (int)(barWidth * done / state->total);
     char bar[barWidth + 1];
     for (int i = 0; i < barWidth; i++) bar[i] = i < filled ? '#' : '.';
     bar[barWidth] = 0;
-    fprintf(stderr, "\r[%s] %zu/%zu frames  %.1f fps  %02d:%02d left ", bar, done, state->total, rate,
-            (int)left / 60, (int)left % 60);
-    if (done == state->total) fprintf(stderr, "\n");
+    fprintf(stderr, "%s[%s] %zu/%zu frames  %.1f fps  %02d:%02d left %s", terminal ? "\r" : "", bar, done,
+            state->total, rate, (int)left / 60, (int)left % 60, terminal ? "" : "\n");
+    if (terminal && done == state->total) fprintf(stderr, "\n");
 }
 
 int main(int argc, char** argv)
