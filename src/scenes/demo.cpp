@@ -5,6 +5,7 @@
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
+#include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
 #include "util/fbo/fbo.h"        // Fbo
@@ -15,7 +16,8 @@
 #include <string.h>
 
 // >> timeline
-// One row per scene, in drawing order. A scene class joins the show with its include and its row.
+// One row per scene, in drawing order. A scene class joins the show with its include and its row
+// (the rows still commented out wait for their scene classes).
 template <class Scene> static Template* make() { return new Scene(); }
 
 static const float REST_OF_SHOW = 1000000000.0f;
