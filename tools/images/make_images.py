@@ -150,10 +150,11 @@ def stone_wall():
     for ch in courses:
         in_course = (sy >= top) & (sy < top + ch)
         # Stone boundaries along x, wrapping around the tile.
-        widths = []
-        while sum(widths) < n - 150:
-            widths.append(int(rng.integers(150, 300)))
-        widths.append(n - sum(widths))
+        widths, rest = [], n
+        while rest > 300:
+            widths.append(int(rng.integers(150, min(300, rest - 150) + 1)))
+            rest -= widths[-1]
+        widths.append(rest)
         offset = int(rng.integers(0, n))
         starts = (np.cumsum([0] + widths[:-1]) + offset) % n
         for s, wdt in zip(starts, widths):
@@ -169,7 +170,7 @@ def stone_wall():
     rough = tile_noise(n, 16, 9, octaves=6)
     fine = tile_noise(n, 64, 10, octaves=4)
     chips = smoothstep(0.62, 0.7, tile_noise(n, 24, 11, octaves=4))
-    height = 0.55 * np.sqrt(bevel) + 0.25 * rough * bevel + 0.08 * fine - 0.18 * chips * bevel
+    height = 0.55 * bevel + 0.25 * rough * bevel + 0.08 * fine - 0.18 * chips * bevel
     height += 0.05 * tile_noise(n, 128, 12, octaves=2)
     # Colour: each stone its own shade of grey-brown, mortar darker and sandy.
     brightness = rng.uniform(-1.0, 1.0, size=next_id + 1)

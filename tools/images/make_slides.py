@@ -287,9 +287,9 @@ def sphere_material(p):
 
 def sky_colour(d):
     y = d[:, 1]
-    horizon = np.array([0.95, 0.75, 0.6])
-    zenith = np.array([0.15, 0.25, 0.55])
-    col = mix(horizon, zenith, np.clip(y, 0, 1) ** 0.6)
+    horizon = np.array([0.95, 0.72, 0.55])
+    zenith = np.array([0.08, 0.16, 0.45])
+    col = mix(horizon, zenith, np.clip(y * 2.5, 0, 1) ** 0.5)
     sun = normalize(np.array([0.6, 0.45, -0.65]))
     s = np.clip(d @ sun, 0, 1)
     col += (s ** 400 * 4 + s ** 12 * 0.3)[:, None] * np.array([1.0, 0.85, 0.6])
@@ -323,20 +323,20 @@ def shade_spheres(origin, dirs, depth):
     lit += spec[:, None] * 1.2
     # Reflectivity: chrome spheres 0 and 5 strongly, coloured ones a little, the floor some.
     fres = 0.04 + 0.96 * (1 - np.clip(-(d * n).sum(axis=1), 0, 1)) ** 5
-    refl = np.where(mat == 0, 0.85, np.where(mat == 5, 0.7, np.where(mat < 0, 0.25 + 0.5 * fres, 0.12 + 0.6 * fres)))
+    refl = np.where(mat == 0, 0.85, np.where(mat == 5, 0.7, np.where(mat < 0, 0.12 + 0.5 * fres, 0.1 + 0.6 * fres)))
     if depth > 0:
         rc = shade_spheres(p + n * 3e-3, refl_dir, depth - 1)
         lit = mix(lit, rc, refl)
     # Distance fog.
-    fog = 1 - np.exp(-hit[ok] * 0.025)
+    fog = 1 - np.exp(-hit[ok] * 0.012)
     lit = mix(lit, sky_colour(d) * 0.9, fog)
     col[ok] = lit
     return col
 
 
 def spheres():
-    dirs = camera_rays([0.4, 2.2, 7.5], [0.2, 0.8, 0.0], 42)
-    col = shade_spheres(np.array([0.4, 2.2, 7.5]), dirs, 2)
+    dirs = camera_rays([0.4, 2.0, 7.5], [0.4, 1.1, 0.0], 42)
+    col = shade_spheres(np.array([0.4, 2.0, 7.5]), dirs, 2)
     img = col.reshape(H, W, 3)
     img = 1 - np.exp(-img * 1.3)   # gentle tone mapping
     save(3, img ** (1 / 1.1))
@@ -386,8 +386,11 @@ def sdf_menger(p):
     return d
 
 
+FLOOR_Y = 1.35  # the sponge floats above the floor, so its shadow reads
+
+
 def sdf_menger_scene(p):
-    return np.minimum(sdf_menger(p), p[:, 1] + 1.0)
+    return np.minimum(sdf_menger(p), p[:, 1] + FLOOR_Y)
 
 
 def menger():
@@ -403,8 +406,8 @@ def menger():
     rim = normalize(np.array([0.7, 0.2, -0.7]))
     sh = soft_shadow(sdf_menger_scene, p + n * 2e-3, key, k=20)
     ao = ambient_occlusion(sdf_menger_scene, p, n) ** 1.5
-    floor = p[:, 1] < -0.999
-    base = np.where(floor[:, None], np.array([0.25, 0.2, 0.22]), np.array([0.92, 0.72, 0.45]))
+    floor = p[:, 1] < -FLOOR_Y + 1e-3
+    base = np.where(floor[:, None], np.array([0.16, 0.11, 0.14]), np.array([0.92, 0.72, 0.45]))
     diff = np.clip(n @ key, 0, 1) * sh
     back = np.clip(n @ rim, 0, 1)
     lit = base * (diff[:, None] * np.array([1.4, 1.25, 1.05]) + back[:, None] * np.array([0.25, 0.35, 0.7])
@@ -485,7 +488,7 @@ def flame():
     iters = 70
     maps = [
         # (a, b, c, d, e, f, variation, weight, colour)
-        (0.56, -0.42, 0.10, 0.42, 0.56, 0.05, "sinusoidal", 0.35, 0.0),
+        (0.56, -0.42, 0.10, 0.42, 0.56, 0.05, "linear", 0.35, 0.0),
         (0.38, 0.24, -0.35, -0.24, 0.38, 0.28, "spherical", 0.35, 0.5),
         (-0.50, 0.02, 0.30, -0.02, -0.50, -0.25, "swirl", 0.30, 1.0),
     ]
@@ -503,9 +506,7 @@ def flame():
             sel = choice == k
             x = a * p[sel, 0] + b * p[sel, 1] + cc
             y = d * p[sel, 0] + e * p[sel, 1] + f
-            if var == "sinusoidal":
-                x, y = np.sin(x) * 1.3, np.sin(y) * 1.3
-            elif var == "spherical":
+            if var == "spherical":
                 r2 = x * x + y * y + 1e-9
                 x, y = x / r2, y / r2
             elif var == "swirl":
@@ -528,7 +529,7 @@ def flame():
     mean_c = colour / np.maximum(hist, 1)
     dens = np.log1p(hist) / np.log1p(hist.max())
     dens = blur(dens, 0.6)
-    dens = np.clip(dens * 1.25, 0, 1) ** 0.9
+    dens = np.clip(dens * 1.05, 0, 1) ** 1.3
     pal_a = np.array([0.15, 0.55, 1.0])
     pal_b = np.array([1.0, 0.45, 0.1])
     pal_c = np.array([1.0, 0.9, 0.65])
