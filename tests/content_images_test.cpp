@@ -425,6 +425,29 @@ TEST_F(ContentImages, RawPicturesRenderThroughTheAsciiEngine)
     // The playfield stays black: the engine adds nothing where the picture is transparent.
     const uint8_t* inside = pixel(snakePixels, 24, 24);
     EXPECT_EQ(0, inside[0] + inside[1] + inside[2]);
+    // The panel as the snake scene writes it: white on dark green, spaces left alone. The plate
+    // under the texts is the same dark green, so a cell between two words shows plain plate.
+    auto text = [&](int row, int column, const char* s) {
+        for (int i = 0; s[i]; i++) {
+            if (s[i] == ' ') continue;
+            int cell = row * 80 + column + i;
+            engine.chars[cell] = (uint8_t)s[i];
+            engine.foreground[cell] = 15;
+            engine.background[cell] = 2;
+        }
+    };
+    text(3, 61, "SIZE: 15");
+    text(4, 60, "SCORE: 1234");
+    text(6, 55, "LAST SCORE: 98765");
+    text(7, 55, "HIGH SCORE: 1234567890");
+    text(24, 53, "  1 - AI snake");
+    text(25, 53, "  2 - Play snake");
+    text(26, 53, "ESC - Quit");
+    std::vector<uint8_t> panel = show("snake_panel");
+    const uint8_t* gap = pixel(panel, 56, 24); // the space in "  1 - AI snake"
+    EXPECT_EQ(0, gap[0]);
+    EXPECT_NEAR(128, gap[1], 2);
+    EXPECT_EQ(0, gap[2]);
 
     RotozoomImage halvos(&engine, "data/textbigsprite/halvos.raw");
     RawImage halvoren(&engine, 300, 80, "data/textbigsprite/halvoren.raw");

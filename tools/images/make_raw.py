@@ -138,14 +138,10 @@ def snake_interface():
     # Menu: rows 24-26 from column 53.
     plate(51, 22, 71, 28)
 
-    # Title between the two plates, in a chunky 4 x 7 font with a drop shadow.
+    # Title between the two plates, in a 4 x 7 block font shaded top to bottom.
     title = np.concatenate([np.concatenate([TITLE_FONT[c], np.zeros((7, 1), bool)], axis=1)
                             for c in "SNAKE"], axis=1)[:, :-1]
     x, y = 50 + (30 - title.shape[1]) // 2, 12
-    shadow = np.zeros((9, title.shape[1] + 1), dtype=bool)
-    shadow[1:8, 1:] = title
-    shadow[:7, :title.shape[1]] &= ~title
-    stamp(g, shadow, x, y, DGREY)
     colours = [WHITE, YELLOW, YELLOW, GREEN, GREEN, DGREEN, DGREEN]
     for r in range(7):
         stamp(g, title[r:r + 1], x, y + r, colours[r])
