@@ -1,0 +1,189 @@
+"""shapes: the solids the two models are made of, in authoring coordinates.
+
+Authoring coordinates for the sound system: u to the viewer's right, v up, w towards the viewer
+(the front of every cabinet faces +w). Every shape adds polygons to a collada.Geometry.
+"""
+import math
+
+import numpy as np
+
+from collada import normalize, planar_uv
+
+
+def chamfered_box(g, material, lo, hi, bevel=0.04, uv_scale=1.0):
+    """A box with flat 45-degree chamfers on all edges and corners; flat normals."""
+    lo, hi = np.asarray(lo, float), np.asarray(hi, float)
+    b = min(bevel, *(0.45 * (hi - lo)))
+    inner_lo, inner_hi = lo + b, hi - b
+
+    def point(signs, inset_axes):
+        # signs: -1/+1 per axis; an axis in inset_axes sits on the inner box, the others on the outer.
+        return np.array([(inner_hi if s > 0 else inner_lo)[a] if a in inset_axes else (hi if s > 0 else lo)[a]
+                         for a, s in enumerate(signs)])
+
+    def uvs(points, normal):
+        return [tuple(c * uv_scale for c in planar_uv(p, normal)) for p in points]
+
+    for axis in range(3):
+        for s in (-1, 1):
+            others = [a for a in range(3) if a != axis]
+            pts = []
+            for s1, s2 in ((-1, -1), (1, -1), (1, 1), (-1, 1)):
+                signs = [0, 0, 0]
+                signs[axis], signs[others[0]], signs[others[1]] = s, s1, s2
+                pts.append(point(signs, set(others)))
+            n = np.zeros(3)
+            n[axis] = s
+            g.polygon(material, pts, n, uvs(pts, n))
+    if b <= 0:
+        return
+    for a1 in range(3):
+        for a2 in range(a1 + 1, 3):
+            along = 3 - a1 - a2
+            for s1 in (-1, 1):
+                for s2 in (-1, 1):
+                    pts = []
+                    for sa in (-1, 1):
+                        for which in (0, 1):
+                            signs = [0, 0, 0]
+                            signs[a1], signs[a2], signs[along] = s1, s2, sa
+                            pts.append(point(signs, {along, a2} if which == 0 else {along, a1}))
+                    pts = [pts[0], pts[1], pts[3], pts[2]]
+                    n = np.zeros(3)
+                    n[a1], n[a2] = s1, s2
+                    g.polygon(material, pts, n, uvs(pts, n))
+    for sx in (-1, 1):
+        for sy in (-1, 1):
+            for sz in (-1, 1):
+                signs = (sx, sy, sz)
+                pts = [point(signs, {1, 2}), point(signs, {0, 2}), point(signs, {0, 1})]
+                g.polygon(material, pts, np.array(signs, float), uvs(pts, np.array(signs, float)))
+
+
+def quad_grid(g, material, origin, du, dv, nu, nv, normal, uv0=(0, 0), uv1=(1, 1)):
+    """A flat patch subdivided nu x nv (finer lighting); texture coordinates from uv0 to uv1."""
+    origin, du, dv = np.asarray(origin, float), np.asarray(du, float), np.asarray(dv, float)
+    for i in range(nu):
+        for j in range(nv):
+            corners = []
+            tex = []
+            for a, c in ((i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1)):
+                corners.append(origin + du * a / nu + dv * c / nv)
+                tex.append((uv0[0] + (uv1[0] - uv0[0]) * a / nu, uv0[1] + (uv1[1] - uv0[1]) * c / nv))
+            g.polygon(material, corners, np.asarray(normal, float), tex)
+
+
+def lathe(g, material, centre, profile, normals, segments=48, uv_scale=1.0):
+    """Surface of revolution about the +w axis through centre (u, v): profile points (r, w) with
+    normals (nr, nw); smooth shading around and along."""
+    cu, cv = centre
+    for j in range(segments):
+        t0, t1 = 2 * math.pi * j / segments, 2 * math.pi * (j + 1) / segments
+        for i in range(len(profile) - 1):
+            pts, nrm, tex = [], [], []
+            for (r, w), (nr, nw), t in ((profile[i], normals[i], t0), (profile[i + 1], normals[i + 1], t0),
+                                        (profile[i + 1], normals[i + 1], t1), (profile[i], normals[i], t1)):
+                pts.append(np.array([cu + r * math.cos(t), cv + r * math.sin(t), w]))
+                nrm.append(normalize([nr * math.cos(t), nr * math.sin(t), nw]))
+                tex.append((r * math.cos(t) * uv_scale, r * math.sin(t) * uv_scale))
+            mean = normalize(sum(nrm))
+            if np.linalg.norm(pts[0] - pts[3]) < 1e-9:  # a pole: one triangle
+                pts, nrm, tex = pts[:3], nrm[:3], tex[:3]
+            g.polygon(material, pts, mean, tex, nrm)
+
+
+def profile_normals(profile, facing=+1):
+    """Smooth normals of a (r, w) profile, each perpendicular to the local tangent and pointing to
+    +w when facing is +1 (the viewer's side)."""
+    out = []
+    for i in range(len(profile)):
+        a = profile[max(i - 1, 0)]
+        b = profile[min(i + 1, len(profile) - 1)]
+        tr, tw = b[0] - a[0], b[1] - a[1]
+        n = (tw, -tr)
+        if n[1] * facing < 0 or (abs(n[1]) < 1e-9 and n[0] < 0):
+            n = (-tw, tr)
+        length = math.hypot(*n) or 1
+        out.append((n[0] / length, n[1] / length))
+    return out
+
+
+def torus_roll(r_inner, r_outer, w_base, height, steps=8):
+    """Half-torus roll surround profile from the outer to the inner radius, bulging to +w."""
+    centre = 0.5 * (r_inner + r_outer)
+    radius = 0.5 * (r_outer - r_inner)
+    profile, normals = [], []
+    for k in range(steps + 1):
+        a = math.pi * k / steps
+        profile.append((centre + radius * math.cos(a), w_base + height * math.sin(a)))
+        normals.append((math.cos(a) * height, math.sin(a) * radius))
+    return profile, normals
+
+
+def baffle(g, material, u0, u1, v0, v1, w, holes, segments=48):
+    """A flat front panel facing +w with holes: ('circle', cu, cv, radius, half) cut from a square
+    cell of half-size `half`, or ('rect', hu0, hu1, hv0, hv1) left open."""
+    us, vs = {u0, u1}, {v0, v1}
+    cells = []
+    for h in holes:
+        if h[0] == 'circle':
+            _, cu, cv, r, half = h
+            cells.append((cu - half, cu + half, cv - half, cv + half))
+        else:
+            cells.append(h[1:5])
+    for c in cells:
+        us.update((c[0], c[1]))
+        vs.update((c[2], c[3]))
+    us, vs = sorted(us), sorted(vs)
+    n = np.array([0.0, 0.0, 1.0])
+    for i in range(len(us) - 1):
+        for j in range(len(vs) - 1):
+            mu, mv = 0.5 * (us[i] + us[i + 1]), 0.5 * (vs[j] + vs[j + 1])
+            if any(c[0] < mu < c[1] and c[2] < mv < c[3] for c in cells):
+                continue
+            pts = [(us[i], vs[j], w), (us[i + 1], vs[j], w), (us[i + 1], vs[j + 1], w), (us[i], vs[j + 1], w)]
+            g.polygon(material, pts, n)
+    for h in holes:
+        if h[0] != 'circle':
+            continue
+        _, cu, cv, r, half = h
+        for k in range(segments):
+            ring = []
+            for t in (2 * math.pi * k / segments, 2 * math.pi * (k + 1) / segments):
+                c, s = math.cos(t), math.sin(t)
+                edge = half / max(abs(c), abs(s))
+                ring.append(((cu + edge * c, cv + edge * s, w), (cu + r * c, cv + r * s, w)))
+            g.polygon(material, [ring[0][0], ring[1][0], ring[1][1], ring[0][1]], n)
+
+
+def tube(g, material, centre, radius, w_front, w_back, inward=True, segments=48):
+    """An open cylinder about +w, normals pointing in (a hole's wall) or out."""
+    cu, cv = centre
+    for k in range(segments):
+        pts, nrm = [], []
+        for t, w in ((2 * math.pi * k / segments, w_front), (2 * math.pi * k / segments, w_back),
+                     (2 * math.pi * (k + 1) / segments, w_back), (2 * math.pi * (k + 1) / segments, w_front)):
+            c, s = math.cos(t), math.sin(t)
+            pts.append((cu + radius * c, cv + radius * s, w))
+            nrm.append((-c, -s, 0) if inward else (c, s, 0))
+        g.polygon(material, pts, normalize(sum(np.asarray(x) for x in nrm)), None, nrm)
+
+
+def cylinder_between(g, material, a, b, radius, segments=10, caps=True):
+    """A closed cylinder from point a to point b, smooth sides."""
+    a, b = np.asarray(a, float), np.asarray(b, float)
+    axis = normalize(b - a)
+    helper = np.array([0.0, 1.0, 0.0]) if abs(axis[1]) < 0.9 else np.array([1.0, 0.0, 0.0])
+    x = normalize(np.cross(axis, helper))
+    y = np.cross(axis, x)
+    ring = [x * math.cos(2 * math.pi * k / segments) + y * math.sin(2 * math.pi * k / segments)
+            for k in range(segments)]
+    length = np.linalg.norm(b - a)
+    for k in range(segments):
+        n0, n1 = ring[k], ring[(k + 1) % segments]
+        pts = [a + n0 * radius, a + n1 * radius, b + n1 * radius, b + n0 * radius]
+        tex = [(k / segments, 0), ((k + 1) / segments, 0), ((k + 1) / segments, length), (k / segments, length)]
+        g.polygon(material, pts, normalize(n0 + n1), tex, [n0, n1, n1, n0])
+    if caps:
+        g.polygon(material, [a + n * radius for n in ring], -axis)
+        g.polygon(material, [b + n * radius for n in ring], axis)

@@ -1,0 +1,269 @@
+// halvoren-modelview: renders the show's two COLLADA models to PNG files through the show's own
+// loader and node drawing, to look at them offline (under Xvfb on a machine without a display).
+//
+//   halvoren-modelview speakers <out folder>   every camera of the sound system as the show lights
+//                                              it, a contact sheet, the fly-through and the screen
+//   halvoren-modelview keyboard <out folder>   the keyboard from the keyboard scene's view, with a
+//                                              few keys pressed
+// Run it from the source tree's root: models and shaders are opened as "data/...".
+#include "image.h"
+#include "platform/platform.h"
+#include "util/objects3d/objects3d.h"
+#include "util/shaderprogram/shaderprogram.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <SDL.h>
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+
+static const int WIDTH = 1280, HEIGHT = 720;
+static const char* const SPEAKERS = "data/speakers/Halvoren Sound System.dae";
+static const char* const KEYBOARD = "data/midilights/Assembled Keyboard.dae";
+
+static Image grab()
+{
+    Image image;
+    image.width = WIDTH;
+    image.height = HEIGHT;
+    image.rgba.resize((size_t)WIDTH * HEIGHT * 4);
+    std::vector<uint8_t> rows((size_t)WIDTH * HEIGHT * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    for (int y = 0; y < HEIGHT; y++)
+        memcpy(&image.rgba[(size_t)y * WIDTH * 4], &rows[(size_t)(HEIGHT - 1 - y) * WIDTH * 4], (size_t)WIDTH * 4);
+    return image;
+}
+
+static void save(const std::string& folder, const char* name, const Image& image)
+{
+    std::string path = folder + "/" + name;
+    if (!writePng(path, image)) fprintf(stderr, "cannot write %s\n", path.c_str());
+    else printf("wrote %s\n", path.c_str());
+}
+
+static void drawModel(Objects3D* model)
+{
+    glPushMatrix();
+    glMultMatrixf(model->transform);
+    model->drawNode(model->root, model->root.mirrored);
+    glPopMatrix();
+}
+
+static void beginFrame(bool lighting)
+{
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_NORMALIZE);
+    glShadeModel(GL_SMOOTH);
+    if (lighting) glEnable(GL_LIGHTING);
+    else glDisable(GL_LIGHTING);
+    float ambient[4] = {0.0001f, 0.0001f, 0.0001f, 1};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+}
+
+// >> the sound system
+
+// The light offsets the show adds after beat 40, at beat b.
+static void moveLights(Objects3D* model, const Vec4 kept[4], float b)
+{
+    model->lights[2].position = {kept[2].x + cosf(0.35f * b) - 6, kept[2].y + 1.6f * cosf(0.85f * b) + 3,
+                                 kept[2].z + 0.5f * sinf(0.15f * b) - 2, 1};
+    model->lights[1].position = {kept[1].x + 2 * sinf(0.75f * b) - 5, kept[1].y + 2 * cosf(-0.35f * b),
+                                 kept[1].z + 2.1f * sinf(0.65f * b) - 2, 1};
+    model->lights[3].position = {kept[3].x + 2 * sinf(0.2f * b) - 5, kept[3].y + 0.3f * sinf(0.15f * b),
+                                 kept[3].z + 1.3f * cosf(0.4f * b) - 5, 1};
+}
+
+static Image renderSpeakers(Objects3D* model, const Camera& camera, bool lighting, float coneOut)
+{
+    beginFrame(lighting);
+    applyCameraProjection(camera, HEIGHT, WIDTH);
+    model->setupLights();
+    glColor4f(1, 1, 1, 1);
+    model->setAllVisible(true);
+    model->setVisibleByName("Bass", false);
+    model->setVisibleByName("Midtone", false);
+    drawModel(model);
+    glPushMatrix();
+    glTranslatef(-0.08f * coneOut, 0, 0);
+    model->setAllVisible(false);
+    model->setVisibleByName("Bass", true);
+    drawModel(model);
+    glTranslatef(-0.04f * coneOut, 0, 0);
+    model->setAllVisible(false);
+    model->setVisibleByName("Midtone", true);
+    drawModel(model);
+    glPopMatrix();
+    return grab();
+}
+
+static int speakers(const std::string& folder)
+{
+    Objects3D model;
+    if (!load(SPEAKERS, &model)) return 1;
+    printf("%zu cameras, %zu lights, %zu materials, %zu meshes\n", model.cameras.size(), model.lights.size(),
+           model.materials.size(), model.geomObjects.size());
+    if (model.cameras.size() < 6 || model.lights.size() < 4) {
+        fprintf(stderr, "the sound system needs 6 cameras and 4 lights\n");
+        return 1;
+    }
+    model.plainShader = new ShaderProgram("multi_material_notex.vert", "multi_material_notex.frag");
+    Vec4 kept[4];
+    for (int i = 0; i < 4; i++) kept[i] = model.lights[i].position;
+
+    // Every camera as the show sees it between beats 40 and 72 (lights moved, lighting on).
+    Image sheet;
+    sheet.width = 3 * 640;
+    sheet.height = 2 * 360;
+    sheet.rgba.assign((size_t)sheet.width * sheet.height * 4, 0);
+    moveLights(&model, kept, 50);
+    for (int i = 0; i < 6; i++) {
+        Image frame = renderSpeakers(&model, model.cameras[i], true, 0.5f);
+        char name[64];
+        snprintf(name, sizeof name, "speakers_camera%d.png", i);
+        save(folder, name, frame);
+        Image small = scaleImage(frame, 640, 360);
+        drawText(&small, 8, 8, "camera " + std::to_string(i) + " " + model.cameras[i].name, 2, 0xffff40);
+        blitImage(&sheet, small, (i % 3) * 640, (i / 3) * 360);
+    }
+    save(folder, "speakers_cameras.png", sheet);
+
+    // The opening (lights at their file places), and the screen after beat 104 (lighting off).
+    for (int i = 0; i < 4; i++) model.lights[i].position = kept[i];
+    save(folder, "speakers_opening.png", renderSpeakers(&model, model.cameras[5], true, 0));
+    moveLights(&model, kept, 150);
+    save(folder, "speakers_screen_unlit.png", renderSpeakers(&model, model.cameras[2], false, 0));
+
+    // The fly-through of beats 72 to 104 at 60 frames a second and 128 beats a minute.
+    Camera fly;
+    copyCamera(&fly, model.cameras[5]);
+    const float step = 128.0f / 60.0f / 60.0f;
+    Image flight;
+    flight.width = 4 * 480;
+    flight.height = 2 * 270;
+    flight.rgba.assign((size_t)flight.width * flight.height * 4, 0);
+    int shot = 0;
+    for (float t = 72; t < 104 && shot < 8; t += step) {
+        if (t < 88) {
+            moveCamera(&fly, 0, -0.2f * step, 0.5f * step);
+            pitchCamera(&fly, -2.5f * step);
+            yawCamera(&fly, -0.8f * step);
+            rollCamera(&fly, -0.7f * step);
+        }
+        static Camera saved;
+        static bool savedTaken = false;
+        Camera view;
+        copyCamera(&view, fly);
+        if (t >= 88) {
+            if (!savedTaken) { copyCamera(&saved, fly); savedTaken = true; }
+            interpolateCameras(saved, model.cameras[2], &view, (t - 88) * 0.0625f);
+        }
+        if (t + step >= 72 + shot * 4.5f) {
+            moveLights(&model, kept, t);
+            Image frame = scaleImage(renderSpeakers(&model, view, true, 0.3f), 480, 270);
+            char label[32];
+            snprintf(label, sizeof label, "beat %.1f", t);
+            drawText(&frame, 6, 6, label, 2, 0xffff40);
+            blitImage(&flight, frame, (shot % 4) * 480, (shot / 4) * 270);
+            shot++;
+        }
+    }
+    save(folder, "speakers_flight.png", flight);
+    // The close-up cut of beats 168 to 172 and the outro's wide shot halfway.
+    Camera mix;
+    copyCamera(&mix, model.cameras[2]);
+    interpolateCameras(model.cameras[2], model.cameras[4], &mix, 0.5f);
+    save(folder, "speakers_outro_half.png", renderSpeakers(&model, mix, false, 0));
+    return 0;
+}
+
+// >> the keyboard
+
+static const int BLACK_KEYS[25] = {1, 3, 6, 8, 10, 13, 15, 18, 20, 22, 25, 27, 30, 32, 34, 37, 39, 42, 44, 46, 49, 51, 54, 56, 58};
+
+static void placeKeyboard(Objects3D* model)
+{
+    rotateMatrix(model->transform, -90, 1, 0, 0);
+    rotateMatrix(model->transform, -90, 0, 0, 1);
+    scaleMatrix(model->transform, 0.2f, 0.2f, 0.2f);
+}
+
+static int keyboard(const std::string& folder)
+{
+    Objects3D keys, pressed;
+    if (!load(KEYBOARD, &keys) || !load(KEYBOARD, &pressed)) return 1;
+    printf("%zu lights, %zu materials, %zu meshes\n", keys.lights.size(), keys.materials.size(), keys.geomObjects.size());
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    placeKeyboard(&keys);
+    placeKeyboard(&pressed);
+    ShaderProgram* plain = new ShaderProgram("multi_material_notex.vert", "multi_material_notex.frag");
+    keys.plainShader = plain;
+    pressed.plainShader = plain;
+    for (int key : BLACK_KEYS) {
+        char name[8];
+        snprintf(name, sizeof name, "Key_%02d", key);
+        pressed.assignMaterial(name);
+    }
+    const int down[] = {12, 16, 19, 24, 27, 31, 36, 40, 43, 58};
+
+    for (int variant = 0; variant < 2; variant++) {
+        beginFrame(true);
+        int viewHeight = (int)(WIDTH * 0.5625f);
+        glViewport(0, (HEIGHT - viewHeight) / 2, WIDTH, viewHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(45.0, 1.7777778, 0.1, 2000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(0, 0, 9, 0, 0, 0, 0, 1, 0);
+        // The model's own lights, as the scene's second window uses them.
+        float a = sinf(200 * 0.5f) + 1;
+        glTranslatef(2 * a, -1, 0);
+        keys.setupLights();
+        glTranslatef(-2 * a, 1, 0);
+        glTranslatef(0, -2, 0);
+        if (variant == 1) {
+            glRotatef(sinf(0.7f), 0, 1, 0);
+            glRotatef(cosf(0.7f), 0, 0, 1);
+        }
+        keys.setAllVisible(true);
+        pressed.setAllVisible(false);
+        for (int key : down) {
+            char name[8];
+            snprintf(name, sizeof name, "Key_%02d", key);
+            keys.setVisibleByName(name, variant == 0);
+            pressed.setVisibleByName(name, variant == 1);
+        }
+        drawModel(&keys);
+        glRotatef(3, 1, 0, 0);
+        drawModel(&pressed);
+        save(folder, variant == 0 ? "keyboard_up.png" : "keyboard_pressed.png", grab());
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s speakers|keyboard <out folder>\n", argv[0]);
+        return 2;
+    }
+    platformSetHeadlessBoxes(true);
+    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) return 1;
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    if (!SDL_SetVideoMode(WIDTH, HEIGHT, 32, SDL_OPENGL)) return 1;
+    if (glewInit() != GLEW_OK) return 1;
+    int result = strcmp(argv[1], "keyboard") == 0 ? keyboard(argv[2]) : speakers(argv[2]);
+    SDL_Quit();
+    return result;
+}
