@@ -5,7 +5,6 @@
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
-#include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
 #include "util/fbo/fbo.h"        // Fbo
