@@ -169,7 +169,7 @@ void Demo::resize(int newWidth, int newHeight)
 {
     width = newWidth;
     height = newHeight;
-    // font->width = width; font->height = height; // the bitmap font keeps no size yet
+    // The bitmap font keeps no size of its own (nothing in the show draws text with it).
     fbo->resize(width, height);
     ascii->windowWidth = width;
     ascii->windowHeight = height;
