@@ -29,6 +29,9 @@ mkdir -p "$out" "$music"
 cd "$out"
 
 "$py" "$here/compose.py" dubr0lp.mid instruments.txt --click click.mid
+# A 16-beat click variant is kept as a test fixture: the show's decoder must find its onsets.
+"$py" "$here/compose.py" dubr0lp.mid instruments.txt --click click_short.mid --click-beats 16 \
+    >/dev/null
 samples=$("$py" "$here/compose.py" --samples)
 
 render() {   # MIDI file -> float WAV
@@ -47,8 +50,10 @@ shape() {    # align, cut to the song's exact length, remove DC, limit the peaks
 
 render dubr0lp.mid raw.wav
 render click.mid click_raw.wav
+render click_short.mid click_short_raw.wav
 shape raw.wav shaped.wav
 shape click_raw.wav click_shaped.wav
+shape click_short_raw.wav click_short_shaped.wav
 
 master() {   # level to the target loudness, dither to 16 bits, fade the last 0.3 s, encode
     sox -R shaped.wav -b 16 master.wav gain $1 fade t 0 -0 0.3
@@ -63,10 +68,14 @@ gain=$(awk "BEGIN { printf \"%.2f\", $gain + $target_lufs - ($1) }")
 master $gain
 echo "song: gain $gain dB into the limited mix"
 
-sox -R click_shaped.wav -b 16 click_master.wav gain -n -6
-lame --silent -b 160 --cbr -q 2 click_master.wav click.mp3
+for click in click click_short; do
+    sox -R ${click}_shaped.wav -b 16 ${click}_master.wav gain -n -6
+    lame --silent -b 160 --cbr -q 2 ${click}_master.wav $click.mp3
+done
 
 cp dubr0lp.mid dubr0lp.mp3 "$music/"
+cp click_short.mid "$root/tests/fixtures/song_click.mid"
+cp click_short.mp3 "$root/tests/fixtures/song_click.mp3"
 "$py" "$here/check.py" --midi "$music/dubr0lp.mid" --mp3 "$music/dubr0lp.mp3" \
     --master master.wav --click click.mp3 --click-midi click.mid \
     --lufs $target_lufs --peak $peak_limit --spectrogram spectrogram.png

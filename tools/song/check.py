@@ -8,8 +8,8 @@ one copyright), one tempo of 140.00 BPM, the named tracks, and the keyboard limi
 note-on at beat 0 in the keyboard tracks).
 MP3: decoded with libmpg123 in gapless mode (as the show's audio back end decodes it), its
 length must match the MIDI length within 50 ms, its sample peak stay below the limit and
-its loudness be near the target. The click variant (one side stick per beat, rendered
-through the same chain) must have every onset within 5 ms of its beat. The song's MP3 must
+its loudness be near the target. The click variant (a sine blip per beat and a hi-hat per
+off-beat, rendered through the same chain) must have every onset within 5 ms of its note. The song's MP3 must
 line up with the master WAV it was encoded from (lag 0).
 Exits 1 with a list of failures; prints the figures either way.
 """

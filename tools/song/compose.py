@@ -5,10 +5,11 @@ A dubby breakbeat track in A minor at 140 BPM, 340 beats long, whose sections fo
 the show's timeline (see SECTIONS below). This program writes:
   - the show's MIDI file (format 1, 480 ticks per quarter, no program changes);
   - the fluidsynth command file that picks each channel's instrument and effect sends;
-  - with --click, a click-track variant (one side stick per beat) that goes through the
-    same render chain so the audio/MIDI alignment can be measured.
+  - with --click, a click-track variant (a sine blip on each beat, a hi-hat on each
+    off-beat) that goes through the same render chain so the audio/MIDI alignment can be
+    measured; a short one is kept as a test fixture for the show's own decoder.
 
-Usage: compose.py OUT.mid OUT_commands.txt [--click CLICK.mid]
+Usage: compose.py OUT.mid OUT_commands.txt [--click CLICK.mid [--click-beats N]]
        compose.py --plan       prints the section plan
        compose.py --samples    prints the song's length in samples at 44100 Hz
 Everything is deterministic: the few "random" choices come from a fixed LCG.
@@ -637,7 +638,7 @@ def build_song():
     outro()
     conductor = smf.Track("dubr0lp", 0)
     conductor.metas = [
-        (0, smf.meta_text(0x02, "(c) Halvoren, CC BY 4.0")),
+        (0, smf.meta_text(0x02, "(c) the Halvoren project")),
         (0, smf.meta_text(0x01, "dubr0lp: composed as code by tools/song/compose.py")),
         (0, smf.meta(0x51, TEMPO_US.to_bytes(3, "big"))),
         (0, smf.meta(0x58, bytes([4, 2, 24, 8]))),
@@ -670,12 +671,12 @@ def check_song(tracks):
     return problems
 
 
-def click_song():
+def click_song(beats):
     """For the alignment check: a sine blip on every beat (its onset is the synth's own
     note start) and a closed hi-hat on every off-beat (a drum sample's onset)."""
     blips = smf.Track("Sub", 10)
     hats = smf.Track("beats", 9)
-    for beat in range(1, SONG_BEATS - 1):
+    for beat in range(1, beats - 1):
         blips.note(beat, 0.1, 81, 120)
         hats.note(beat + 0.5, 0.1, CLOSED_HAT, 120)
     conductor = smf.Track("click", 0)
@@ -719,7 +720,8 @@ def main(argv):
     with open(argv[2], "w") as out:
         out.write(fluid_commands())
     if "--click" in argv:
-        smf.write_file(argv[argv.index("--click") + 1], click_song(), SONG_BEATS)
+        beats = int(argv[argv.index("--click-beats") + 1]) if "--click-beats" in argv else SONG_BEATS
+        smf.write_file(argv[argv.index("--click") + 1], click_song(beats), beats)
     for track in tracks:
         spans = track.note_spans()
         if spans:
