@@ -46,7 +46,7 @@ bool offlineOpen(OfflineSession* session, const OfflineOptions& options)
     audioUseVirtualOutput(true);
 
     if (!options.dataDir.empty()) {
-        accessMode = ACCESS_LOOSE;
+        accessMode = options.record ? ACCESS_RECORD : ACCESS_LOOSE;
         setDataDirectory(options.dataDir.c_str());
     } else {
         accessMode = ACCESS_ARCHIVE;
@@ -87,6 +87,14 @@ bool offlineOpen(OfflineSession* session, const OfflineOptions& options)
     s_capture.height = options.height;
     session->lastSeconds = -1.0;
     return true;
+}
+
+std::string offlineManifest()
+{
+    std::string text = "# Every asset the show opens, exactly as it names it, in load order. halvoren-pack reads this.\n"
+                       "# Made by: halvoren-render --data . --write-manifest data/manifest.txt\n";
+    for (const DataEntry& e : dataEntries()) text += e.name + "\n";
+    return text;
 }
 
 double offlineBeatToSeconds(const OfflineSession& session, double beat)

@@ -19,6 +19,7 @@ struct OfflineOptions {
     int samples = 0;     // multisampling; the picture is resolved before it is read
     std::string archive; // the packed archive to read ("data.hlv" when both are empty)
     std::string dataDir; // or: loose files, names resolved inside this folder
+    bool record = false; // with dataDir: record every file the show opens (dataEntries())
 };
 
 struct OfflineSession {
@@ -31,11 +32,19 @@ struct OfflineSession {
 // reason on standard error) when the window cannot be opened; asset problems are fatal reports.
 bool offlineOpen(OfflineSession* session, const OfflineOptions& options);
 
+// The asset manifest: every name the show opened while it was built (a session opened with
+// `record`), in load order, one per line after a comment header.
+std::string offlineManifest();
+
 // Show time of a beat (the clock's tempo and offset), clamped at 0.
 double offlineBeatToSeconds(const OfflineSession& session, double beat);
 double offlineSecondsToBeat(const OfflineSession& session, double seconds);
 // Length of the song in seconds.
 double offlineSongSeconds(const OfflineSession& session);
+// The asset manifest: every name the show opened while it was built (a session opened with
+// `record`), in load order, one per line after a comment header.
+std::string offlineManifest();
+
 // Show time of a beat for a picture: past the end of the song, the time of its last frame at
 // `fps` (and *pastEnd set).
 double offlinePictureSeconds(const OfflineSession& session, double beat, double fps, bool* pastEnd);

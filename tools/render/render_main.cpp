@@ -8,7 +8,13 @@
 // "data.hlv") or --data DIR (loose files under DIR, the folder that holds data/), --samples N.
 // With one --beat the picture goes to FILE.png, with several to FILE-<beat>.png. A beat past the
 // end of the song renders the song's last frame and says so. Bad arguments: usage, exit code 2.
+//
+//   halvoren-render --data DIR --write-manifest FILE
+// builds the show from the loose files under DIR, recording every asset it opens, and writes
+// their names in load order: the manifest halvoren-pack packs "data.hlv" from.
 #include "offline.h"
+
+#include "util/data/data.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,6 +28,7 @@ static int usage(const char* why)
             "halvoren-render: %s\n"
             "usage: halvoren-render --beat B [--beat B ...] --out FILE.png [options]\n"
             "       halvoren-render --contact-sheet FILE.png [--beat B ...] [options]\n"
+            "       halvoren-render --data DIR --write-manifest FILE\n"
             "options: --width W --height H --fps F --from BEAT --samples N\n"
             "         --archive FILE | --data DIR\n",
             why);
@@ -49,7 +56,7 @@ int main(int argc, char** argv)
 {
     OfflineOptions options;
     std::vector<double> beats;
-    std::string out, contactSheet;
+    std::string out, contactSheet, manifest;
     double fps = 60.0, from = 0.0;
     bool haveFrom = false;
     for (int i = 1; i < argc; i++) {
@@ -64,6 +71,8 @@ int main(int argc, char** argv)
             beats.push_back(number);
         } else if (!strcmp(arg, "--out")) {
             out = value;
+        } else if (!strcmp(arg, "--write-manifest")) {
+            manifest = value;
         } else if (!strcmp(arg, "--contact-sheet")) {
             contactSheet = value;
         } else if (!strcmp(arg, "--width") || !strcmp(arg, "--height")) {
@@ -90,6 +99,21 @@ int main(int argc, char** argv)
         }
     }
     if (!options.archive.empty() && !options.dataDir.empty()) return usage("--archive and --data exclude each other");
+    if (!manifest.empty()) {
+        if (options.dataDir.empty() || !beats.empty() || !out.empty() || !contactSheet.empty())
+            return usage("--write-manifest goes with --data alone");
+        options.record = true;
+        OfflineSession session;
+        if (!offlineOpen(&session, options)) return 1;
+        std::string text = offlineManifest();
+        FILE* f = fopen(manifest.c_str(), "w");
+        if (!f || fputs(text.c_str(), f) < 0 || fclose(f) != 0) {
+            fprintf(stderr, "halvoren-render: cannot write %s\n", manifest.c_str());
+            return 1;
+        }
+        printf("%s: %zu assets\n", manifest.c_str(), dataEntries().size());
+        return 0;
+    }
     if (contactSheet.empty() && (beats.empty() || out.empty())) return usage("give --beat and --out, or --contact-sheet");
     if (!contactSheet.empty() && !out.empty()) return usage("--out does not go with --contact-sheet");
     if (haveFrom && !beats.empty() && beats.front() < from) return usage("--from must not be after the first --beat");
