@@ -93,9 +93,9 @@ PARTS = [
 ]
 
 # General MIDI drum notes.
-KICK, RIM, SNARE, CLAP, ESNARE = 36, 37, 38, 39, 40
-TOM_LOW, CLOSED_HAT, TOM_MID, PEDAL_HAT, TOM_HI, OPEN_HAT = 41, 42, 45, 44, 48, 46
-CRASH, RIDE, SPLASH, COWBELL, MARACAS, CLAVES = 49, 51, 55, 56, 70, 75
+KICK, RIM, SNARE, CLAP = 36, 37, 38, 39
+TOM_LOW, CLOSED_HAT, TOM_MID, TOM_HI, OPEN_HAT = 41, 42, 45, 48, 46
+CRASH, RIDE, COWBELL, MARACAS = 49, 51, 56, 70
 STEP_VELOCITY = {"X": 118, "x": 96, "o": 66, "g": 46}
 
 
@@ -272,9 +272,9 @@ HOOK_CADENCE = [(0.0, 0.5, 77), (0.75, 0.25, 76), (1.0, 0.5, 74), (1.5, 0.75, 72
                 (6.0, 0.5, 80), (6.5, 0.5, 76), (7.0, 1.0, 74)]
 
 
-def hook(track, bar, phrase, vel=96, shift=0):
+def hook(track, bar, phrase, vel=96):
     for pos, length, note in phrase:
-        T[track].note(bar * 4 + pos, length, note + shift, vel - (10 if pos % 1 else 0) + rnd.spread(4))
+        T[track].note(bar * 4 + pos, length, note, vel - (10 if pos % 1 else 0) + rnd.spread(4))
 
 
 def hook_for(bar):
