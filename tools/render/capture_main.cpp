@@ -30,13 +30,6 @@ static int usage(const char* why)
     return 2;
 }
 
-static bool parseNumber(const char* text, double* value)
-{
-    char* end = nullptr;
-    *value = strtod(text, &end);
-    return end != text && *end == 0;
-}
-
 static void putLittle(FILE* f, uint32_t value, int bytes)
 {
     for (int i = 0; i < bytes; i++) fputc((int)((value >> (8 * i)) & 0xff), f);
@@ -112,7 +105,11 @@ int main(int argc, char** argv)
         if (i + 1 >= argc) return usage("every option takes a value");
         const char* value = argv[++i];
         double number = 0.0;
-        bool numeric = parseNumber(value, &number);
+        bool numeric = offlineParseNumber(value, &number);
+        const char* error = nullptr;
+        int shared = offlineParseOption(arg, value, &options, &error);
+        if (shared < 0) return usage(error);
+        if (shared > 0) continue;
         if (!strcmp(arg, "--out")) folder = value;
         else if (!strcmp(arg, "--fps")) {
             if (!numeric || number < 1 || number > 240) return usage("--fps takes a rate from 1 to 240");
@@ -120,19 +117,8 @@ int main(int argc, char** argv)
         } else if (!strcmp(arg, "--from") || !strcmp(arg, "--to")) {
             if (!numeric || number < 0) return usage("--from and --to take beat numbers >= 0");
             (arg[2] == 'f' ? fromBeat : toBeat) = number;
-        } else if (!strcmp(arg, "--width") || !strcmp(arg, "--height")) {
-            if (!numeric || number < 16 || number > 8192 || number != (int)number)
-                return usage("--width and --height take whole numbers from 16 to 8192");
-            (arg[2] == 'w' ? options.width : options.height) = (int)number;
-        } else if (!strcmp(arg, "--samples")) {
-            if (!numeric || number < 0 || number > 16 || number != (int)number)
-                return usage("--samples takes a whole number from 0 to 16");
-            options.samples = (int)number;
-        } else if (!strcmp(arg, "--archive")) options.archive = value;
-        else if (!strcmp(arg, "--data")) options.dataDir = value;
-        else return usage((std::string("unknown option ") + arg).c_str());
+        } else return usage((std::string("unknown option ") + arg).c_str());
     }
-    if (!options.archive.empty() && !options.dataDir.empty()) return usage("--archive and --data exclude each other");
     if (toBeat >= 0 && toBeat <= fromBeat) return usage("--to must be after --from");
     mkdir(folder.c_str(), 0755);
     struct stat st;

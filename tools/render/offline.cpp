@@ -12,6 +12,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 static struct {
     Image* target; // where the frame in progress is read back to, or null
@@ -35,6 +36,43 @@ static void readBackBuffer()
     for (int y = 0; y < h; y++)
         std::copy(&rows[(size_t)(h - 1 - y) * w * 4], &rows[(size_t)(h - y) * w * 4], &picture->rgba[(size_t)y * w * 4]);
     for (size_t i = 3; i < picture->rgba.size(); i += 4) picture->rgba[i] = 255;
+}
+
+bool offlineParseNumber(const char* text, double* value)
+{
+    char* end = nullptr;
+    *value = strtod(text, &end);
+    return end != text && *end == 0;
+}
+
+int offlineParseOption(const char* option, const char* value, OfflineOptions* options, const char** error)
+{
+    double number = 0.0;
+    bool numeric = offlineParseNumber(value, &number);
+    if (!strcmp(option, "--width") || !strcmp(option, "--height")) {
+        if (!numeric || number < 16 || number > 8192 || number != (int)number) {
+            *error = "--width and --height take whole numbers from 16 to 8192";
+            return -1;
+        }
+        (option[2] == 'w' ? options->width : options->height) = (int)number;
+    } else if (!strcmp(option, "--samples")) {
+        if (!numeric || number < 0 || number > 16 || number != (int)number) {
+            *error = "--samples takes a whole number from 0 to 16";
+            return -1;
+        }
+        options->samples = (int)number;
+    } else if (!strcmp(option, "--archive")) {
+        options->archive = value;
+    } else if (!strcmp(option, "--data")) {
+        options->dataDir = value;
+    } else {
+        return 0;
+    }
+    if (!options->archive.empty() && !options->dataDir.empty()) {
+        *error = "--archive and --data exclude each other";
+        return -1;
+    }
+    return 1;
 }
 
 bool offlineOpen(OfflineSession* session, const OfflineOptions& options)

@@ -22,6 +22,12 @@ struct OfflineOptions {
     bool record = false; // with dataDir: record every file the show opens (dataEntries())
 };
 
+// A whole argument as a number, or false.
+bool offlineParseNumber(const char* text, double* value);
+// Takes one of the options both tools share (--width, --height, --samples, --archive, --data):
+// 1 when taken, 0 when `option` is none of them, -1 with *error set when its value is bad.
+int offlineParseOption(const char* option, const char* value, OfflineOptions* options, const char** error);
+
 struct OfflineSession {
     Demo* demo = nullptr;
     OfflineOptions options;

@@ -35,14 +35,6 @@ static int usage(const char* why)
     return 2;
 }
 
-// A whole argument as a number, or false.
-static bool parseNumber(const char* text, double* value)
-{
-    char* end = nullptr;
-    *value = strtod(text, &end);
-    return end != text && *end == 0;
-}
-
 static std::string beatFileName(const std::string& out, double beat)
 {
     std::string stem = out;
@@ -64,7 +56,11 @@ int main(int argc, char** argv)
         if (i + 1 >= argc) return usage("every option takes a value");
         const char* value = argv[++i];
         double number = 0.0;
-        bool numeric = parseNumber(value, &number);
+        bool numeric = offlineParseNumber(value, &number);
+        const char* error = nullptr;
+        int shared = offlineParseOption(arg, value, &options, &error);
+        if (shared < 0) return usage(error);
+        if (shared > 0) continue;
         if (!strcmp(arg, "--beat")) {
             if (!numeric || number < 0) return usage("--beat takes a beat number >= 0");
             if (!beats.empty() && number < beats.back()) return usage("--beat values must ascend");
@@ -75,10 +71,6 @@ int main(int argc, char** argv)
             manifest = value;
         } else if (!strcmp(arg, "--contact-sheet")) {
             contactSheet = value;
-        } else if (!strcmp(arg, "--width") || !strcmp(arg, "--height")) {
-            if (!numeric || number < 16 || number > 8192 || number != (int)number)
-                return usage("--width and --height take whole numbers from 16 to 8192");
-            (arg[2] == 'w' ? options.width : options.height) = (int)number;
         } else if (!strcmp(arg, "--fps")) {
             if (!numeric || number < 1 || number > 1000) return usage("--fps takes a rate from 1 to 1000");
             fps = number;
@@ -86,19 +78,10 @@ int main(int argc, char** argv)
             if (!numeric || number < 0) return usage("--from takes a beat number >= 0");
             from = number;
             haveFrom = true;
-        } else if (!strcmp(arg, "--samples")) {
-            if (!numeric || number < 0 || number > 16 || number != (int)number)
-                return usage("--samples takes a whole number from 0 to 16");
-            options.samples = (int)number;
-        } else if (!strcmp(arg, "--archive")) {
-            options.archive = value;
-        } else if (!strcmp(arg, "--data")) {
-            options.dataDir = value;
         } else {
             return usage((std::string("unknown option ") + arg).c_str());
         }
     }
-    if (!options.archive.empty() && !options.dataDir.empty()) return usage("--archive and --data exclude each other");
     if (!manifest.empty()) {
         if (options.dataDir.empty() || !beats.empty() || !out.empty() || !contactSheet.empty())
             return usage("--write-manifest goes with --data alone");
