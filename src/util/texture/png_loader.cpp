@@ -19,6 +19,9 @@
 #include <stdlib.h>
 #include <string.h>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h> // Paeth un-filtering of 3- and 4-byte pixels
+#endif
 
 // >> limits and constants
 
@@ -275,58 +278,114 @@ static inline uint32_t lookup(Inflater* z, const uint32_t* table, unsigned rootB
 }
 
 // Decodes one Huffman-coded block. False on an error or a stop.
+// The bit buffer and the output pointer live in locals here: byte stores through a pointer may alias
+// anything, so state kept in the struct would be reloaded after every output byte.
 static bool inflateCodes(Inflater* z, const uint32_t* litlen, const uint32_t* dist)
 {
     uint8_t* const flushLimit = z->window + WINDOW_BYTES + FLUSH_BYTES;
+    uint64_t bits = z->bits;
+    unsigned bitCount = z->bitCount;
+    const uint8_t* in = z->in;
+    const uint8_t* const inEnd = z->inEnd;
+    uint8_t* out = z->out;
+    bool ok = true;
+
+#define SAVE_STATE() (z->bits = bits, z->bitCount = bitCount, z->in = in, z->out = out)
+#define LOAD_STATE() (bits = z->bits, bitCount = z->bitCount, in = z->in, out = z->out)
+#define REFILL()                                              \
+    do {                                                      \
+        if (inEnd - in >= 8) {                                \
+            bits |= load64(in) << bitCount;                   \
+            in += (63 - bitCount) >> 3;                       \
+            bitCount |= 56;                                   \
+        } else {                                              \
+            SAVE_STATE();                                     \
+            refill(z);                                        \
+            LOAD_STATE();                                     \
+        }                                                     \
+    } while (0)
+#define CONSUME(n) (bits >>= (n), bitCount -= (n))
+#define LOOKUP(e, table, rootBits)                                                         \
+    do {                                                                                   \
+        e = table[bits & ((1u << (rootBits)) - 1)];                                        \
+        if (e & ENTRY_SUBTABLE) {                                                          \
+            CONSUME(rootBits);                                                             \
+            e = table[(e >> 16) + (bits & ((1u << ((e >> 4) & 15)) - 1))];                \
+        }                                                                                  \
+        CONSUME(e & 15);                                                                   \
+    } while (0)
+
     for (;;) {
-        if (z->out >= flushLimit) {
+        if (out >= flushLimit) {
+            SAVE_STATE();
             if (overrun(z)) { z->error = ERR_TRUNCATED; return false; }
             if (!flushOutput(z)) return false;
+            LOAD_STATE();
         }
-        refill(z);
-        uint32_t e = lookup(z, litlen, LITLEN_ROOT_BITS);
+        if (bitCount < 48) REFILL();
+        uint32_t e;
+        LOOKUP(e, litlen, LITLEN_ROOT_BITS);
         if (e & ENTRY_LITERAL) {
-            *z->out++ = (uint8_t)(e >> 16);
-            // A second literal without refilling: 56 bits minus two codes of 15 still leave plenty.
-            e = lookup(z, litlen, LITLEN_ROOT_BITS);
-            if (e & ENTRY_LITERAL) {
-                *z->out++ = (uint8_t)(e >> 16);
-                continue;
-            }
-            refill(z);
+            *out++ = (uint8_t)(e >> 16);
+            // Two more literals fit the bits left: 48 bits minus three codes of at most 15.
+            LOOKUP(e, litlen, LITLEN_ROOT_BITS);
+            if (!(e & ENTRY_LITERAL)) goto notLiteral;
+            *out++ = (uint8_t)(e >> 16);
+            LOOKUP(e, litlen, LITLEN_ROOT_BITS);
+            if (!(e & ENTRY_LITERAL)) goto notLiteral;
+            *out++ = (uint8_t)(e >> 16);
+            continue;
         }
+    notLiteral:
         if (e & ENTRY_LENGTH) {
-            uint32_t length = (e >> 16) + takeBits(z, (e >> 4) & 15);
-            uint32_t d = lookup(z, dist, DIST_ROOT_BITS);
-            if (!(d & ENTRY_LENGTH)) { z->error = ERR_SYMBOL; return false; }
-            // At most 15 + 5 + 15 + 13 bits since the refill; the buffer held at least 48.
-            size_t distance = (d >> 16) + takeBits(z, (d >> 4) & 15);
-            if (distance > (size_t)(z->out - z->window) || distance > z->windowLimit) {
+            // Length extra bits, distance code and its extra bits: at most 5 + 15 + 13 after a refill.
+            if (bitCount < 33) REFILL();
+            uint32_t length = (e >> 16) + (uint32_t)(bits & ((1u << ((e >> 4) & 15)) - 1));
+            CONSUME((e >> 4) & 15);
+            uint32_t d;
+            LOOKUP(d, dist, DIST_ROOT_BITS);
+            if (!(d & ENTRY_LENGTH)) { z->error = ERR_SYMBOL; ok = false; break; }
+            size_t distance = (d >> 16) + (size_t)(bits & ((1u << ((d >> 4) & 15)) - 1));
+            CONSUME((d >> 4) & 15);
+            if (distance > (size_t)(out - z->window) || distance > z->windowLimit) {
                 z->error = ERR_DISTANCE;
-                return false;
+                ok = false;
+                break;
             }
-            uint8_t* dst = z->out;
-            const uint8_t* src = dst - distance;
-            uint8_t* end = dst + length;
+            const uint8_t* src = out - distance;
+            uint8_t* end = out + length;
             if (distance >= 8) {
                 // Overlap-safe in 8-byte steps; the overshoot lands in the margin and is rewritten later.
+                uint8_t* dst = out;
                 do {
                     memcpy(dst, src, 8);
                     dst += 8;
                     src += 8;
                 } while (dst < end);
             } else if (distance == 1) {
-                memset(dst, src[0], length);
+                memset(out, src[0], length);
             } else {
-                while (dst < end) *dst++ = *src++;
+                for (uint8_t* dst = out; dst < end;) *dst++ = *src++;
             }
-            z->out = end;
+            out = end;
             continue;
         }
-        if (e & ENTRY_END) return !overrun(z) || (z->error = ERR_TRUNCATED, false);
+        if (e & ENTRY_END) break;
         z->error = ERR_SYMBOL;
-        return false;
+        ok = false;
+        break;
     }
+    SAVE_STATE();
+    if (ok && overrun(z)) {
+        z->error = ERR_TRUNCATED;
+        ok = false;
+    }
+    return ok;
+#undef SAVE_STATE
+#undef LOAD_STATE
+#undef REFILL
+#undef CONSUME
+#undef LOOKUP
 }
 
 static bool inflateStored(Inflater* z)
@@ -480,7 +539,9 @@ int GenericPngDecoder::decode(const char* fileName)
 int GenericPngDecoder::decodeMemory(const uint8_t* bytes, size_t size)
 {
     if (size < sizeof PNG_SIGNATURE || memcmp(bytes, PNG_SIGNATURE, sizeof PNG_SIGNATURE) != 0) return -1;
+    // The image data can be no larger than the file.
     std::vector<uint8_t> imageData;
+    imageData.reserve(size);
     size_t pos = sizeof PNG_SIGNATURE;
     // A chunk whose length, type or data is cut off ends the walk; so does IEND.
     while (size - pos >= 8) {
@@ -646,22 +707,117 @@ static inline uint8_t paeth(int a, int b, int c)
     return (uint8_t)(pb <= pc ? b : c);
 }
 
+// Whole pixels of UNIT (three or four) bytes as one word; the fourth byte of a 3-byte pixel stays 0.
+// UNIT is a compile-time constant so the copies become plain loads and stores.
+template <size_t UNIT> static inline uint32_t loadPixel(const uint8_t* p)
+{
+    // Three single bytes: a 3-byte memcpy into a word goes through the stack and stalls.
+    if constexpr (UNIT == 3) return p[0] | p[1] << 8 | (uint32_t)p[2] << 16;
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+template <size_t UNIT> static inline void storePixel(uint8_t* p, uint32_t v)
+{
+    if constexpr (UNIT == 3) {
+        p[0] = (uint8_t)v;
+        p[1] = (uint8_t)(v >> 8);
+        p[2] = (uint8_t)(v >> 16);
+    } else {
+        memcpy(p, &v, 4);
+    }
+}
+// Byte-wise sum and byte-wise floor((x + y) / 2), with no carry between the bytes.
+static inline uint32_t addBytes(uint32_t x, uint32_t y)
+{
+    return ((x & 0x7F7F7F7Fu) + (y & 0x7F7F7F7Fu)) ^ ((x ^ y) & 0x80808080u);
+}
+static inline uint32_t averageBytes(uint32_t x, uint32_t y) { return (x & y) + (((x ^ y) & 0xFEFEFEFEu) >> 1); }
+
+template <size_t UNIT> static void unfilterSubPixels(uint8_t* row, size_t count)
+{
+    uint32_t a = 0;
+    for (size_t i = 0; i < count; i += UNIT) {
+        a = addBytes(loadPixel<UNIT>(row + i), a);
+        storePixel<UNIT>(row + i, a);
+    }
+}
+
+template <size_t UNIT> static void unfilterAveragePixels(uint8_t* row, const uint8_t* previous, size_t count)
+{
+    uint32_t a = 0;
+    for (size_t i = 0; i < count; i += UNIT) {
+        a = addBytes(loadPixel<UNIT>(row + i), averageBytes(a, loadPixel<UNIT>(previous + i)));
+        storePixel<UNIT>(row + i, a);
+    }
+}
+
+#if defined(__SSE2__)
+// Paeth with all channels of a pixel at once in 16-bit lanes.
+template <size_t UNIT> static void unfilterPaethPixels(uint8_t* row, const uint8_t* previous, size_t count)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero, c = zero;
+    for (size_t i = 0; i < count; i += UNIT) {
+        __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)loadPixel<UNIT>(previous + i)), zero);
+        __m128i d = _mm_cvtsi32_si128((int)loadPixel<UNIT>(row + i));
+        __m128i pa = _mm_sub_epi16(b, c);   // p - a
+        __m128i pb = _mm_sub_epi16(a, c);   // p - b
+        __m128i pc = _mm_add_epi16(pa, pb); // p - c
+        pa = _mm_max_epi16(pa, _mm_sub_epi16(zero, pa));
+        pb = _mm_max_epi16(pb, _mm_sub_epi16(zero, pb));
+        pc = _mm_max_epi16(pc, _mm_sub_epi16(zero, pc));
+        __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        // Ties prefer a, then b, then c.
+        __m128i useA = _mm_cmpeq_epi16(smallest, pa);
+        __m128i useB = _mm_cmpeq_epi16(smallest, pb);
+        __m128i bOrC = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
+        __m128i nearest = _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, bOrC));
+        d = _mm_add_epi8(d, _mm_packus_epi16(nearest, nearest));
+        storePixel<UNIT>(row + i, (uint32_t)_mm_cvtsi128_si32(d));
+        a = _mm_unpacklo_epi8(d, zero);
+        c = b;
+    }
+}
+#endif
+
 // Undoes one row's filter in place; `previous` is the row above (zeros for a pass's first row).
 static bool unfilter(int filter, uint8_t* row, const uint8_t* previous, size_t count, size_t unit)
 {
+    // Rows of whole 3- or 4-byte pixels go a pixel at a time; other layouts byte by byte.
+    bool rgb = unit == 3 && count % 3 == 0, rgba = unit == 4 && count % 4 == 0;
     switch (filter) {
     case 0: return true;
     case 1:
-        for (size_t i = unit; i < count; i++) row[i] = (uint8_t)(row[i] + row[i - unit]);
+        if (rgb) unfilterSubPixels<3>(row, count);
+        else if (rgba) unfilterSubPixels<4>(row, count);
+        else
+            for (size_t i = unit; i < count; i++) row[i] = (uint8_t)(row[i] + row[i - unit]);
         return true;
     case 2:
         for (size_t i = 0; i < count; i++) row[i] = (uint8_t)(row[i] + previous[i]);
         return true;
     case 3:
-        for (size_t i = 0; i < unit && i < count; i++) row[i] = (uint8_t)(row[i] + (previous[i] >> 1));
-        for (size_t i = unit; i < count; i++) row[i] = (uint8_t)(row[i] + ((row[i - unit] + previous[i]) >> 1));
+        if (rgb) {
+            unfilterAveragePixels<3>(row, previous, count);
+        } else if (rgba) {
+            unfilterAveragePixels<4>(row, previous, count);
+        } else {
+            for (size_t i = 0; i < unit && i < count; i++) row[i] = (uint8_t)(row[i] + (previous[i] >> 1));
+            for (size_t i = unit; i < count; i++) row[i] = (uint8_t)(row[i] + ((row[i - unit] + previous[i]) >> 1));
+        }
         return true;
     case 4:
+#if defined(__SSE2__)
+        if (rgb) {
+            unfilterPaethPixels<3>(row, previous, count);
+            return true;
+        }
+        if (rgba) {
+            unfilterPaethPixels<4>(row, previous, count);
+            return true;
+        }
+#endif
         for (size_t i = 0; i < unit && i < count; i++) row[i] = (uint8_t)(row[i] + previous[i]);
         for (size_t i = unit; i < count; i++)
             row[i] = (uint8_t)(row[i] + paeth(row[i - unit], previous[i], previous[i - unit]));
