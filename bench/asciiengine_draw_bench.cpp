@@ -1,9 +1,11 @@
 // AsciiEngine draw: one full 80 x 50 grid at 1280 x 720, drawn one begin/end pair per quad
 // (drawImmediate, 8000 pairs) and as one vertex array (draw), in one run on the same window.
-// Prints the frame time of each (draw call until glFinish) and the ratio, checks that both give
-// the same pixels, and writes a screenshot of the grid: all 256 characters in 16 x 16 blocks, one
-// block per foreground colour 1-15, then a strip of the 16 background colours and one of the 16
-// foreground colours as full blocks.
+// Three grids: the showcase below; a rotozoom frame (full blocks in every cell, background 0, as
+// the text-mode scenes draw); and the worst case for `draw`, no cell in black at all.
+// Prints the frame time of each way (draw call until glFinish) and the ratio, checks that both
+// give the same pixels, and writes a screenshot of the showcase: all 256 characters in 16 x 16
+// blocks, one block per foreground colour 1-15, then a strip of the 16 background colours and one
+// of the 16 foreground colours as full blocks.
 //   asciiengine_draw_bench [screenshot.png]   (needs a display: run it under xvfb-run)
 // Uses the font chart of the source tree's data folder; without one it makes a plain test chart.
 #include "platform/platform.h"
@@ -20,7 +22,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-enum { WINDOW_W = 1280, WINDOW_H = 720, ROUNDS = 7, FRAMES_PER_ROUND = 20 };
+enum { WINDOW_W = 1280, WINDOW_H = 720, ROUNDS = 9, FRAMES_PER_ROUND = 15 };
 
 static void fillShowcase(AsciiEngine& e)
 {
@@ -42,6 +44,25 @@ static void fillShowcase(AsciiEngine& e)
         e.foreground[strip] = (colour >= 7 || colour == 2 || colour == 3 || colour == 6) ? 0 : 15;
         e.chars[strip + GRID_COLUMNS] = FULL_BLOCK;
         e.foreground[strip + GRID_COLUMNS] = (uint8_t)colour;
+    }
+}
+
+static void fillRotozoomFrame(AsciiEngine& e)
+{
+    e.clear();
+    for (int cell = 0; cell < GRID_CELLS; cell++) {
+        e.chars[cell] = FULL_BLOCK;
+        e.foreground[cell] = (uint8_t)((cell % 80 / 5 + cell / 80 / 4) % 16);
+    }
+}
+
+static void fillNoBlack(AsciiEngine& e)
+{
+    srand(3);
+    for (int cell = 0; cell < GRID_CELLS; cell++) {
+        e.chars[cell] = (uint8_t)rand();
+        e.foreground[cell] = (uint8_t)(1 + rand() % 15);
+        e.background[cell] = (uint8_t)(1 + rand() % 15);
     }
 }
 
@@ -92,18 +113,31 @@ static void makeTestChart(const char* folder)
 
 static double seconds() { return (double)platformCounter() / (double)platformCounterFrequency(); }
 
-// Milliseconds of one frame: clear, draw, glFinish.
-static double timeFrames(AsciiEngine& e, bool immediate, int frames)
+struct Timing {
+    double submit; // ms from the draw call until it returns
+    double frame;  // ms from the draw call until glFinish returns
+};
+
+// Mean times of one draw over `frames` frames (each: clear, draw, glFinish).
+static Timing timeFrames(AsciiEngine& e, bool immediate, int frames)
 {
-    double start = seconds();
+    Timing t = {0, 0};
     for (int i = 0; i < frames; i++) {
         glClear(GL_COLOR_BUFFER_BIT);
+        glFinish();
+        double start = seconds();
         if (immediate) e.drawImmediate();
         else e.draw();
+        double submitted = seconds();
         glFinish();
+        double finished = seconds();
+        t.submit += (submitted - start) * 1000.0 / frames;
+        t.frame += (finished - start) * 1000.0 / frames;
     }
-    return (seconds() - start) * 1000.0 / frames;
+    return t;
 }
+
+static bool byFrame(const Timing& a, const Timing& b) { return a.frame < b.frame; }
 
 int main(int argc, char** argv)
 {
@@ -133,40 +167,53 @@ int main(int argc, char** argv)
     AsciiEngine* engine = new AsciiEngine();
     engine->windowWidth = WINDOW_W;
     engine->windowHeight = WINDOW_H;
-    fillShowcase(*engine);
     printf("renderer: %s\n", (const char*)glGetString(GL_RENDERER));
+    printf("%d rounds of %d frames each way at %d x %d, alternating; frame: draw until glFinish returns,\n"
+           "submit: until the draw call returns (median round)\n\n",
+           ROUNDS, FRAMES_PER_ROUND, WINDOW_W, WINDOW_H);
+    printf("%-16s %-30s %10s %10s %10s %10s\n", "grid", "way", "median ms", "best ms", "worst ms", "submit ms");
 
-    // Same pixels both ways.
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    engine->drawImmediate();
-    std::vector<uint8_t> reference = readPixels();
-    glClear(GL_COLOR_BUFFER_BIT);
-    engine->draw();
-    std::vector<uint8_t> fast = readPixels();
-    size_t differing = 0;
-    for (size_t i = 0; i < fast.size(); i++) differing += fast[i] != reference[i];
-    printf("pixels differing between the two ways: %zu of %zu bytes\n", differing, fast.size());
-    if (writePng(shot, WINDOW_W, WINDOW_H, fast.data(), true)) printf("screenshot: %s\n", shot);
+    struct Grid {
+        const char* name;
+        void (*fill)(AsciiEngine&);
+    } grids[] = {{"showcase", fillShowcase}, {"rotozoom frame", fillRotozoomFrame}, {"no black cell", fillNoBlack}};
+    size_t differingTotal = 0;
+    for (const Grid& grid : grids) {
+        grid.fill(*engine);
+        // Same pixels both ways.
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        engine->drawImmediate();
+        std::vector<uint8_t> reference = readPixels();
+        glClear(GL_COLOR_BUFFER_BIT);
+        engine->draw();
+        std::vector<uint8_t> fast = readPixels();
+        size_t differing = 0;
+        for (size_t i = 0; i < fast.size(); i++) differing += fast[i] != reference[i];
+        differingTotal += differing;
+        if (grid.fill == fillShowcase && writePng(shot, WINDOW_W, WINDOW_H, fast.data(), true))
+            printf("screenshot of the showcase: %s\n", shot);
 
-    // Warm up, then alternate rounds so drift hits both ways alike; report the median round.
-    timeFrames(*engine, true, 3);
-    timeFrames(*engine, false, 3);
-    std::vector<double> immediate, arrays;
-    for (int r = 0; r < ROUNDS; r++) {
-        immediate.push_back(timeFrames(*engine, true, FRAMES_PER_ROUND));
-        arrays.push_back(timeFrames(*engine, false, FRAMES_PER_ROUND));
+        // Warm up, then alternate rounds so drift hits both ways alike; report the median round.
+        timeFrames(*engine, true, 3);
+        timeFrames(*engine, false, 3);
+        std::vector<Timing> immediate, arrays;
+        for (int r = 0; r < ROUNDS; r++) {
+            immediate.push_back(timeFrames(*engine, true, FRAMES_PER_ROUND));
+            arrays.push_back(timeFrames(*engine, false, FRAMES_PER_ROUND));
+        }
+        std::sort(immediate.begin(), immediate.end(), byFrame);
+        std::sort(arrays.begin(), arrays.end(), byFrame);
+        const Timing& a = immediate[ROUNDS / 2];
+        const Timing& b = arrays[ROUNDS / 2];
+        printf("%-16s %-30s %10.3f %10.3f %10.3f %10.3f\n", grid.name, "one begin/end per quad (8000)", a.frame,
+               immediate.front().frame, immediate.back().frame, a.submit);
+        printf("%-16s %-30s %10.3f %10.3f %10.3f %10.3f\n", "", "vertex array (draw)", b.frame, arrays.front().frame,
+               arrays.back().frame, b.submit);
+        printf("%-16s ratio begin/end : vertex array  frame %.2fx (best %.2fx), submit %.2fx; pixels differing %zu\n",
+               "", a.frame / b.frame, immediate.front().frame / arrays.front().frame, a.submit / b.submit, differing);
     }
-    std::sort(immediate.begin(), immediate.end());
-    std::sort(arrays.begin(), arrays.end());
-    double a = immediate[ROUNDS / 2], b = arrays[ROUNDS / 2];
-    printf("\n%-34s %10s %10s %10s\n", "draw of a full 80 x 50 grid", "median ms", "best ms", "worst ms");
-    printf("%-34s %10.3f %10.3f %10.3f\n", "one begin/end per quad (8000)", a, immediate.front(), immediate.back());
-    printf("%-34s %10.3f %10.3f %10.3f\n", "one vertex array of 8000 quads", b, arrays.front(), arrays.back());
-    printf("ratio (begin/end time / vertex array time): %.2fx\n", a / b);
-    printf("(%d rounds of %d frames each at %d x %d; frame = draw + glFinish)\n", ROUNDS, FRAMES_PER_ROUND,
-           WINDOW_W, WINDOW_H);
     delete engine;
     SDL_Quit();
-    return differing == 0 ? 0 : 1;
+    return differingTotal == 0 ? 0 : 1;
 }

@@ -39,13 +39,14 @@ static void chunk(std::vector<uint8_t>& png, const char* type, const std::vector
     put32(png, crc32Of(png.data() + start, png.size() - start));
 }
 
-// RGB rows, top row first.
-static std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>& rgb)
+// RGB (or RGBA) rows, top row first.
+static std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>& rgb, int channels = 3)
 {
     std::vector<uint8_t> raw;
+    const size_t row = (size_t)width * channels;
     for (int y = 0; y < height; y++) {
         raw.push_back(0);
-        raw.insert(raw.end(), rgb.begin() + (size_t)y * width * 3, rgb.begin() + (size_t)(y + 1) * width * 3);
+        raw.insert(raw.end(), rgb.begin() + y * row, rgb.begin() + (y + 1) * row);
     }
     std::vector<uint8_t> z = {0x78, 0x01};
     for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
@@ -68,7 +69,7 @@ static std::vector<uint8_t> encodePng(int width, int height, const std::vector<u
     std::vector<uint8_t> header;
     put32(header, (uint32_t)width);
     put32(header, (uint32_t)height);
-    header.insert(header.end(), {8, 2, 0, 0, 0});
+    header.insert(header.end(), {8, (uint8_t)(channels == 4 ? 6 : 2), 0, 0, 0});
     chunk(png, "IHDR", header);
     chunk(png, "IDAT", z);
     chunk(png, "IEND", {});
@@ -78,10 +79,14 @@ static std::vector<uint8_t> encodePng(int width, int height, const std::vector<u
 // >> the test chart
 enum { GLYPH_W = 8, GLYPH_H = 10, CHART_W = 80 * GLYPH_W, CHART_H = 10 * GLYPH_H };
 
-static void writeTestChart()
+// In `folder`; with `translucent`, alpha falls off across each glyph instead of being opaque.
+static void writeTestChart(const std::string& folder = ".", bool translucent = false)
 {
-    std::vector<uint8_t> rgb(CHART_W * CHART_H * 3, 0);
-    auto light = [&](int px, int py) { memset(&rgb[(py * CHART_W + px) * 3], 255, 3); };
+    const int channels = translucent ? 4 : 3;
+    std::vector<uint8_t> rgb(CHART_W * CHART_H * channels, 0);
+    auto light = [&](int px, int py) { memset(&rgb[(py * CHART_W + px) * channels], 255, 3); };
+    if (translucent)
+        for (int i = 0; i < CHART_W * CHART_H; i++) rgb[i * 4 + 3] = (uint8_t)(255 - (i % CHART_W % GLYPH_W) * 20);
     for (int code = 0; code < 256; code++) {
         int column = code % 80, bandRow = code / 80;
         // Image rows from the top: the foreground band occupies chart rows 0-3, background rows 4-7.
@@ -95,10 +100,8 @@ static void writeTestChart()
             }
         }
     }
-    mkdir("data", 0755);
-    mkdir("data/common", 0755);
-    mkdir("data/common/images", 0755);
-    writeTestFile("data/common/images/asciichart.png", encodePng(CHART_W, CHART_H, rgb));
+    for (const char* sub : {"", "/data", "/data/common", "/data/common/images"}) mkdir((folder + sub).c_str(), 0755);
+    writeTestFile(folder + "/data/common/images/asciichart.png", encodePng(CHART_W, CHART_H, rgb, channels));
 }
 
 static AsciiEngine* testEngine()
@@ -142,11 +145,11 @@ static std::vector<uint8_t> readTarget()
 
 static const uint8_t* pixelAt(const std::vector<uint8_t>& px, int x, int y) { return &px[((size_t)y * s_targetW + x) * 4]; }
 
-static void clearScreen(float r, float g, float b)
+static void clearScreen(float r, float g, float b, float a = 1)
 {
     glViewport(0, 0, s_targetW, s_targetH);
     glDisable(GL_BLEND);
-    glClearColor(r, g, b, 1);
+    glClearColor(r, g, b, a);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
@@ -349,6 +352,104 @@ TEST(AsciiEngine, VertexArrayDrawMatchesOneQuadPerBeginEnd)
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
         engine->clear();
     }
+}
+
+// Fills the grid with a mix: empty cells, black on colour, colour on black, colour on colour.
+static void fillMixedGrid(AsciiEngine* engine)
+{
+    srand(11);
+    for (int i = 0; i < GRID_CELLS; i++) {
+        engine->chars[i] = (uint8_t)rand();
+        int kind = rand() % 4;
+        engine->foreground[i] = (uint8_t)(kind & 1 ? rand() % 16 : 0);
+        engine->background[i] = (uint8_t)(kind & 2 ? rand() % 16 : 0);
+    }
+}
+
+static size_t differingBytes(AsciiEngine* engine, float clearAlpha)
+{
+    clearScreen(0.1f, 0.2f, 0.3f, clearAlpha);
+    engine->drawImmediate();
+    std::vector<uint8_t> reference = readTarget();
+    clearScreen(0.1f, 0.2f, 0.3f, clearAlpha);
+    engine->draw();
+    std::vector<uint8_t> fast = readTarget();
+    size_t differing = 0;
+    for (size_t i = 0; i < fast.size(); i++) differing += fast[i] != reference[i];
+    return differing;
+}
+
+// Black quads are left out only where they add nothing; state that makes them count, left on by
+// whatever drew before, must give the same pixels (alpha included) as drawing every quad.
+TEST(AsciiEngine, SamePixelsWhateverStateWasLeftOn)
+{
+    REQUIRE_ENGINE_AND_TARGET(1037, 713);
+    fillMixedGrid(engine);
+    EXPECT_EQ(differingBytes(engine, 0), 0u) << "alpha from 0";
+    EXPECT_EQ(differingBytes(engine, 0.5f), 0u) << "alpha from 0.5";
+
+    glEnable(GL_FOG);
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    glFogf(GL_FOG_START, -1);
+    glFogf(GL_FOG_END, 1);
+    const float fogColour[4] = {0.6f, 0, 0, 1};
+    glFogfv(GL_FOG_COLOR, fogColour);
+    EXPECT_EQ(differingBytes(engine, 0), 0u) << "fog";
+    glDisable(GL_FOG);
+
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
+    EXPECT_EQ(differingBytes(engine, 0), 0u) << "texture function add";
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+
+    glEnable(GL_COLOR_SUM);
+    glSecondaryColor3f(0.2f, 0.2f, 0.2f);
+    EXPECT_EQ(differingBytes(engine, 0), 0u) << "colour sum";
+    glDisable(GL_COLOR_SUM);
+    glSecondaryColor3f(0, 0, 0);
+
+    glBlendEquation(GL_FUNC_REVERSE_SUBTRACT);
+    EXPECT_EQ(differingBytes(engine, 0.5f), 0u) << "reverse subtract";
+    glBlendEquation(GL_FUNC_ADD);
+
+    // A grey texture added on unit 1.
+    GLuint grey = 0;
+    const uint8_t greyTexel[4] = {50, 50, 50, 255};
+    glActiveTexture(GL_TEXTURE1);
+    glGenTextures(1, &grey);
+    glBindTexture(GL_TEXTURE_2D, grey);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, greyTexel);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
+    glEnable(GL_TEXTURE_2D);
+    glActiveTexture(GL_TEXTURE0);
+    EXPECT_EQ(differingBytes(engine, 0), 0u) << "second texture unit";
+    glActiveTexture(GL_TEXTURE1);
+    glDisable(GL_TEXTURE_2D);
+    glDeleteTextures(1, &grey);
+    glActiveTexture(GL_TEXTURE0);
+
+    engine->palette[3][3] = 0.2f; // two quads a pixel: only alphas below 0.5 can show
+    EXPECT_EQ(differingBytes(engine, 0), 0u) << "translucent palette entry";
+    engine->palette[3][3] = 1.0f;
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    engine->clear();
+}
+
+TEST(AsciiEngine, SamePixelsWithATranslucentChart)
+{
+    REQUIRE_GL_WINDOW(640, 500);
+    writeTestChart("translucent", true);
+    setDataDirectory("translucent");
+    AsciiEngine* engine = new AsciiEngine();
+    setDataDirectory("");
+    useTarget(1037, 713);
+    engine->windowWidth = 1037;
+    engine->windowHeight = 713;
+    fillMixedGrid(engine);
+    EXPECT_EQ(differingBytes(engine, 0), 0u);
+    EXPECT_EQ(differingBytes(engine, 0.5f), 0u);
+    delete engine;
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
 TEST(AsciiEngine, LeavesClientArraysAsItFoundThem)

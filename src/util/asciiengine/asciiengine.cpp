@@ -83,7 +83,9 @@ void AsciiEngine::initTables()
             glyphV[band][code] = (float)((BAND_TOP_ROW[band] - code / FONT_CHART_COLUMNS) * (1.0 / FONT_CHART_ROWS));
     }
 
-    vertices.assign(GRID_QUADS * 4 + 4, Vertex());
+    vertices.assign(GRID_QUADS * 4, Vertex());
+    // Coloured quads, then at most one black run for every other cell of a column.
+    plainVertices.assign((GRID_QUADS + GRID_COLUMNS * (GRID_ROWS + 1) / 2) * 4, PlainVertex());
 }
 
 void AsciiEngine::clear()
@@ -158,12 +160,13 @@ void AsciiEngine::setQuad(Vertex* q, float x, float y, float u, float v, const f
     for (int i = 0; i < 4; i++) memcpy(q[i].rgba, rgba, 4 * sizeof(float));
 }
 
-// A black quad adds nothing to the colour under the state `draw` sets, unless the caller left
-// state on that makes black count (fog, colour sum, other texture units, another texture
-// function or blend equation, stencil counting, logic ops, outlines). Its alpha of 1 still
-// saturates the frame buffer's alpha; one black quad over the whole grid does that for all of them,
-// provided every palette alpha is 1 and the chart is opaque.
-bool AsciiEngine::blackAddsNothing()
+// Under the state `draw` sets (texture times colour, added with saturation), quads may be drawn in
+// any order and black ones add nothing to the colour. Their alpha of 1 still saturates the frame
+// buffer's alpha; one black quad over the whole grid does that for all of them, provided every
+// palette alpha is 1 and the chart is opaque. State left on by whatever drew before can break this
+// (fog, colour sum, other texture units, another texture function or blend equation, stencil
+// counting, logic ops, outlines); then `draw` keeps every quad in the reference order.
+bool AsciiEngine::plainAdditiveState()
 {
     if (!fontOpaque) return false;
     for (int i = 0; i < PALETTE_COLOURS; i++)
@@ -191,41 +194,10 @@ bool AsciiEngine::blackAddsNothing()
     return !otherUnits;
 }
 
-void AsciiEngine::draw()
+// Client arrays only for one draw: earlier arrays and buffer bindings are put back afterwards, and
+// arrays other scenes may have left enabled are switched off so they are not read.
+static GLint beginClientArrays()
 {
-    setDrawState();
-
-    // Quads in the reference order (column by column, top row first, background then foreground),
-    // leaving out those that add nothing.
-    const bool skipBlack = blackAddsNothing();
-    Vertex* v = vertices.data();
-    if (skipBlack) {
-        static const float opaqueBlack[4] = {0, 0, 0, 1};
-        setQuad(v, 0, 0, glyphU[0], glyphV[0][0], opaqueBlack);
-        v[1].x = v[2].x = GRID_COLUMNS;
-        v[2].y = v[3].y = GRID_ROWS;
-        v += 4;
-    }
-    for (int x = 0; x < GRID_COLUMNS; x++) {
-        float bottom = GRID_ROWS - 1;
-        for (int cell = x; cell < GRID_CELLS; cell += GRID_COLUMNS, bottom -= 1) {
-            const int code = chars[cell];
-            const float* back = palette[background[cell] & 15];
-            const float* fore = palette[foreground[cell] & 15];
-            if (!skipBlack || back[0] != 0 || back[1] != 0 || back[2] != 0) {
-                setQuad(v, (float)x, bottom, glyphU[code], glyphV[0][code], back);
-                v += 4;
-            }
-            if (!skipBlack || fore[0] != 0 || fore[1] != 0 || fore[2] != 0) {
-                setQuad(v, (float)x, bottom, glyphU[code], glyphV[1][code], fore);
-                v += 4;
-            }
-        }
-    }
-    const GLsizei vertexCount = (GLsizei)(v - vertices.data());
-
-    // Client arrays only for this call: earlier arrays and buffer bindings are put back afterwards,
-    // and arrays other scenes may have left enabled are switched off so they are not read.
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     GLint arrayBuffer = 0;
     if (glBindBuffer) {
@@ -236,21 +208,119 @@ void AsciiEngine::draw()
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_INDEX_ARRAY);
     glDisableClientState(GL_EDGE_FLAG_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
     if (GLEW_VERSION_1_4) {
         glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
         glDisableClientState(GL_FOG_COORD_ARRAY);
     }
-    const GLsizei stride = sizeof(Vertex);
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, stride, &vertices[0].x);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    return arrayBuffer;
+}
+
+static void endClientArrays(GLint arrayBuffer)
+{
+    if (glBindBuffer) glBindBuffer(GL_ARRAY_BUFFER, (GLuint)arrayBuffer);
+    glPopClientAttrib();
+}
+
+void AsciiEngine::draw()
+{
+    setDrawState();
+    if (plainAdditiveState()) drawByColour();
+    else drawInOrder();
+    // The current colour after a colour array is undefined; leave the one immediate mode leaves.
+    glColor4fv(palette[foreground[GRID_CELLS - 1] & 15]);
+}
+
+// Every quad in the reference order, each vertex with its colour.
+void AsciiEngine::drawInOrder()
+{
+    Vertex* v = vertices.data();
+    for (int x = 0; x < GRID_COLUMNS; x++) {
+        float bottom = GRID_ROWS - 1;
+        for (int cell = x; cell < GRID_CELLS; cell += GRID_COLUMNS, bottom -= 1, v += 8) {
+            const int code = chars[cell];
+            setQuad(v, (float)x, bottom, glyphU[code], glyphV[0][code], palette[background[cell] & 15]);
+            setQuad(v + 4, (float)x, bottom, glyphU[code], glyphV[1][code], palette[foreground[cell] & 15]);
+        }
+    }
+    GLint arrayBuffer = beginClientArrays();
+    const GLsizei stride = sizeof(Vertex);
+    glVertexPointer(2, GL_FLOAT, stride, &vertices[0].x);
     glTexCoordPointer(2, GL_FLOAT, stride, &vertices[0].u);
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(4, GL_FLOAT, stride, vertices[0].rgba);
-    glDrawArrays(GL_QUADS, 0, vertexCount);
-    if (glBindBuffer) glBindBuffer(GL_ARRAY_BUFFER, (GLuint)arrayBuffer);
-    glPopClientAttrib();
+    glDrawArrays(GL_QUADS, 0, GRID_QUADS * 4);
+    endClientArrays(arrayBuffer);
+}
 
-    // The current colour after a colour array is undefined; leave the one immediate mode leaves.
-    glColor4fv(palette[foreground[GRID_CELLS - 1] & 15]);
+// The quads that are not black, grouped by palette index so each group is one draw with one current
+// colour (as immediate mode sets it). A cell whose two quads are both black still adds alpha 1:
+// such cells get one opaque black quad per run down a column instead (a cell with a coloured quad
+// gets its alpha from that quad).
+void AsciiEngine::drawByColour()
+{
+    bool black[PALETTE_COLOURS];
+    for (int i = 0; i < PALETTE_COLOURS; i++) black[i] = palette[i][0] == 0 && palette[i][1] == 0 && palette[i][2] == 0;
+
+    // Counting sort: quads per colour, then each colour's first quad.
+    int count[PALETTE_COLOURS] = {}, next[PALETTE_COLOURS];
+    for (int cell = 0; cell < GRID_CELLS; cell++) {
+        count[background[cell] & 15]++;
+        count[foreground[cell] & 15]++;
+    }
+    int quads = 0;
+    for (int i = 0; i < PALETTE_COLOURS; i++) {
+        next[i] = quads;
+        if (!black[i]) quads += count[i];
+    }
+
+    // Black runs go after the largest possible set of coloured quads.
+    PlainVertex* q = plainVertices.data();
+    PlainVertex* run = q + 4 * GRID_QUADS;
+    for (int x = 0; x < GRID_COLUMNS; x++) {
+        float bottom = GRID_ROWS - 1, runTop = -1;
+        for (int cell = x; cell < GRID_CELLS; cell += GRID_COLUMNS, bottom -= 1) {
+            const int code = chars[cell], back = background[cell] & 15, fore = foreground[cell] & 15;
+            if (!black[back]) setPlainQuad(q + 4 * next[back]++, (float)x, bottom, glyphU[code], glyphV[0][code]);
+            if (!black[fore]) setPlainQuad(q + 4 * next[fore]++, (float)x, bottom, glyphU[code], glyphV[1][code]);
+            bool allBlack = black[back] && black[fore];
+            if (allBlack && runTop < 0) runTop = bottom + 1;
+            if (runTop >= 0 && (!allBlack || cell + GRID_COLUMNS >= GRID_CELLS)) {
+                float runBottom = allBlack ? bottom : bottom + 1;
+                setPlainQuad(run, (float)x, runBottom, glyphU[0], glyphV[0][0]);
+                run[2].y = run[3].y = runTop;
+                run += 4;
+                runTop = -1;
+            }
+        }
+    }
+    const int blackRuns = (int)(run - (q + 4 * GRID_QUADS)) / 4;
+
+    GLint arrayBuffer = beginClientArrays();
+    const GLsizei stride = sizeof(PlainVertex);
+    glVertexPointer(2, GL_FLOAT, stride, &plainVertices[0].x);
+    glTexCoordPointer(2, GL_FLOAT, stride, &plainVertices[0].u);
+    if (blackRuns > 0) {
+        glColor4f(0, 0, 0, 1);
+        glDrawArrays(GL_QUADS, 4 * GRID_QUADS, 4 * blackRuns);
+    }
+    int first = 0;
+    for (int i = 0; i < PALETTE_COLOURS; i++) {
+        if (black[i] || count[i] == 0) continue;
+        glColor4fv(palette[i]);
+        glDrawArrays(GL_QUADS, 4 * first, 4 * count[i]);
+        first += count[i];
+    }
+    endClientArrays(arrayBuffer);
+}
+
+void AsciiEngine::setPlainQuad(PlainVertex* q, float x, float y, float u, float v)
+{
+    float u1 = u + GLYPH_DU, v1 = v + GLYPH_DV;
+    q[0].x = x;     q[0].y = y;     q[0].u = u;  q[0].v = v;
+    q[1].x = x + 1; q[1].y = y;     q[1].u = u1; q[1].v = v;
+    q[2].x = x + 1; q[2].y = y + 1; q[2].u = u1; q[2].v = v1;
+    q[3].x = x;     q[3].y = y + 1; q[3].u = u;  q[3].v = v1;
 }

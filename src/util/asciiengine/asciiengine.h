@@ -10,10 +10,12 @@
 // (9 - c div 80) / 10, within 0.6-1.0. v 0-0.2 is unused. The two band quads of a cell are added.
 //
 // `draw` renders the grid with additive blending into the largest whole multiple of 80 x 50 pixels
-// that fits the window, centred. It builds one vertex array of the 8000 quads per frame, and leaves
-// out the quads in black, which add nothing, when the GL state allows (their alpha is then added by
-// one black quad over the grid). `drawImmediate` issues all quads one begin/end pair each and is
-// kept as the reference that tests and the benchmark compare against: both give the same pixels.
+// that fits the window, centred, from one vertex array built per frame. Saturating addition does not
+// depend on order and black adds nothing, so where the GL state allows it draws only the quads that
+// are not black, grouped by colour (one draw call per colour, after one black quad over the grid
+// that adds their alpha); otherwise all 8000 quads in order. `drawImmediate` issues every quad with
+// its own begin/end pair and is kept as the reference that tests and the benchmark compare against:
+// both give the same pixels.
 // Refuses: nothing at draw time; a missing or bad font chart is fatal at construction.
 #pragma once
 
@@ -66,16 +68,24 @@ private:
     // Texture coordinates of each code's lower-left corner, per band (0 background, 1 foreground).
     float glyphU[256];
     float glyphV[2][256];
-    // The vertex array of `draw`, allocated once and rewritten every frame.
+    // The vertex arrays of `draw`, allocated once and rewritten every frame: with a colour per
+    // vertex (every quad in order) and without (quads grouped by colour).
     struct Vertex {
         float x, y, u, v;
         float rgba[4];
     };
+    struct PlainVertex {
+        float x, y, u, v;
+    };
     std::vector<Vertex> vertices;
+    std::vector<PlainVertex> plainVertices;
     bool fontOpaque;   // every chart texel has alpha 1
     int textureUnits;  // fixed-function texture units of the context
     static void setQuad(Vertex* quad, float x, float y, float u, float v, const float* rgba);
-    bool blackAddsNothing();
+    static void setPlainQuad(PlainVertex* quad, float x, float y, float u, float v);
+    bool plainAdditiveState();
+    void drawInOrder();
+    void drawByColour();
 };
 
 // Viewport of `draw` for a window: the largest whole multiple of the grid, centred.
