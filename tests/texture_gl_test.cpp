@@ -1,0 +1,278 @@
+// Texture objects under OpenGL (Xvfb, Mesa): extension dispatch, upload, filters, wrap, mipmaps,
+// resize, the fatal misuses, and the picture's orientation on screen for every format.
+#include "texture_images.h"
+#include "test_support.h"
+#include "util/texture/texture.h"
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+using namespace testimg;
+
+namespace {
+
+GLint texParameter(GLenum name)
+{
+    GLint value = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    return value;
+}
+
+GLint levelWidth(int level)
+{
+    GLint value = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &value);
+    return value;
+}
+
+// A 4 x 4 picture, top half red and bottom half blue, in each format.
+void writeRedOverBlue()
+{
+    Bytes rgba;
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++) {
+            if (y < 2) rgba.insert(rgba.end(), {255, 0, 0, 255});
+            else rgba.insert(rgba.end(), {0, 0, 255, 255});
+        }
+    PngSpec spec;
+    spec.width = spec.height = 4;
+    writeTestFile("LOGO.PNG", makePng(spec, rgba));
+    writeTestFile("logo.png", makePng(spec, rgba));
+    // TGA and BMP store the bottom row first, blue-green-red.
+    Bytes tga = tgaHeader(2, 4, 4, 24), bmp;
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++) {
+            Bytes bgr = y < 2 ? Bytes{255, 0, 0} : Bytes{0, 0, 255};
+            tga.insert(tga.end(), bgr.begin(), bgr.end());
+            bmp.insert(bmp.end(), bgr.begin(), bgr.end());
+        }
+    writeTestFile("logo.tga", tga);
+    writeTestFile("logo.bmp", bmpFile(4, 4, 24, 0, 48, bmp));
+    // JPEG, top scanline first.
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = info.image_height = 16;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    uint8_t row[16 * 3];
+    while (info.next_scanline < 16) {
+        bool top = info.next_scanline < 8;
+        for (int x = 0; x < 16; x++) {
+            row[x * 3] = top ? 255 : 0;
+            row[x * 3 + 1] = 0;
+            row[x * 3 + 2] = top ? 0 : 255;
+        }
+        JSAMPROW rows[1] = {row};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    writeTestFile("photo.JPEG", Bytes(buffer, buffer + size));
+    jpeg_destroy_compress(&info);
+    free(buffer);
+}
+
+// Draws the texture over the whole viewport (texture row 0 at the bottom) and reads it back.
+Bytes drawTexture(const Texture& texture, int size)
+{
+    glViewport(0, 0, size, size);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture.textureId);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0); glVertex2f(-1, -1);
+    glTexCoord2f(1, 0); glVertex2f(1, -1);
+    glTexCoord2f(1, 1); glVertex2f(1, 1);
+    glTexCoord2f(0, 1); glVertex2f(-1, 1);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    return readTestPixels(0, 0, size, size);
+}
+
+} // namespace
+
+TEST(TextureGl, EveryFormatUploadsUprightWithItsBottomRowFirst)
+{
+    REQUIRE_GL_WINDOW(64, 64);
+    writeRedOverBlue();
+    const char* names[] = {"LOGO.PNG", "logo.png", "logo.tga", "logo.bmp", "photo.JPEG"};
+    Bytes sheet; // the five renderings side by side, for looking at
+    const int size = 32;
+    std::vector<Bytes> shots;
+    for (const char* name : names) {
+        Texture texture;
+        ASSERT_TRUE(texture.load(name, GL_NEAREST, GL_NEAREST, false, false)) << name;
+        EXPECT_EQ(texture.imageData, nullptr);
+        EXPECT_NE(texture.textureId, 0u);
+        Bytes px = drawTexture(texture, size);
+        // Bottom-left pixel blue, top-left red.
+        const uint8_t* bottom = &px[0];
+        const uint8_t* top = &px[((size_t)(size - 1) * size) * 4];
+        EXPECT_GT(bottom[2], 200) << name;
+        EXPECT_LT(bottom[0], 60) << name;
+        EXPECT_GT(top[0], 200) << name;
+        EXPECT_LT(top[2], 60) << name;
+        shots.push_back(px);
+    }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    // Picture: the renderings left to right, top row first.
+    Bytes picture;
+    for (int y = size - 1; y >= 0; y--)
+        for (const Bytes& shot : shots) picture.insert(picture.end(), shot.begin() + (size_t)y * size * 4, shot.begin() + (size_t)(y + 1) * size * 4);
+    PngSpec spec;
+    spec.width = size * 5;
+    spec.height = size;
+    writeTestFile("orientation.png", makePng(spec, picture));
+}
+
+TEST(TextureGl, FiltersWrapAndMipmaps)
+{
+    REQUIRE_GL_WINDOW(64, 64);
+    writeRedOverBlue();
+    Texture plain;
+    plain.load("logo.png", GL_NEAREST, GL_NEAREST, false, false);
+    glBindTexture(GL_TEXTURE_2D, plain.textureId);
+    EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(texParameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(texParameter(GL_GENERATE_MIPMAP), GL_FALSE);
+    EXPECT_EQ(levelWidth(0), 4);
+    EXPECT_EQ(plain.wrapMode, (GLenum)GL_CLAMP_TO_EDGE);
+
+    // Mipmapped: trilinear and maximum anisotropy whatever filters were asked for.
+    Texture mipmapped;
+    mipmapped.load("logo.tga", GL_NEAREST, GL_NEAREST, true, true);
+    glBindTexture(GL_TEXTURE_2D, mipmapped.textureId);
+    EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(texParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_T), GL_REPEAT);
+    GLfloat maxAnisotropy = 0, anisotropy = 0;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
+    EXPECT_EQ(anisotropy, maxAnisotropy);
+    // Mesa is no "ati " vendor, so the chain comes from glGenerateMipmapEXT: levels 1 and 2 exist.
+    EXPECT_EQ(levelWidth(1), 2);
+    EXPECT_EQ(levelWidth(2), 1);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST(TextureGl, ResizeGivesAnEmptyTextureOfTheNewSize)
+{
+    REQUIRE_GL_WINDOW(64, 64);
+    writeRedOverBlue();
+    Texture texture;
+    texture.load("logo.bmp", GL_LINEAR, GL_LINEAR, false, true);
+    texture.resize(64, 16);
+    EXPECT_NE(texture.textureId, 0u);
+    EXPECT_EQ(texture.width, 64u);
+    EXPECT_EQ(texture.height, 16u);
+    EXPECT_FLOAT_EQ(texture.aspectRatio(), 4.0f);
+    glBindTexture(GL_TEXTURE_2D, texture.textureId);
+    EXPECT_EQ(levelWidth(0), 64);
+    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
+
+    // A framebuffer-style texture: no image, float components, created directly.
+    Texture target;
+    target.width = 512;
+    target.height = 256;
+    target.format = GL_RGBA;
+    target.isFloat = true;
+    EXPECT_TRUE(target.createGLTexture());
+    EXPECT_FLOAT_EQ(target.aspectRatio(), 2.0f);
+    GLuint id = target.textureId;
+    target.~Texture();
+    EXPECT_FALSE(glIsTexture(id));
+    new (&target) Texture();
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST(TextureGl, MisuseIsFatal)
+{
+    REQUIRE_GL_WINDOW(64, 64);
+    writeRedOverBlue();
+    EXPECT_EXIT(
+        {
+            Texture t;
+            t.load("logo.png", GL_LINEAR, GL_LINEAR, false, false);
+            t.createGLTexture();
+        },
+        testing::ExitedWithCode(1), "Attempt to create an already initialized texture!");
+    EXPECT_EXIT(
+        {
+            Texture t;
+            t.load("logo.png", GL_LINEAR, GL_LINEAR, false, false);
+            t.imageData = (unsigned char*)malloc(4);
+            t.resize(8, 8);
+        },
+        testing::ExitedWithCode(1), "Attempted to resize a texture with current imageData");
+    EXPECT_EXIT(
+        {
+            Texture t;
+            t.resize(8, 8);
+        },
+        testing::ExitedWithCode(1), "Attempted to resize a texture that is not initialized!");
+    EXPECT_EXIT(
+        {
+            Texture t;
+            t.aspectRatio();
+        },
+        testing::ExitedWithCode(1), "Invalid texture!");
+    EXPECT_EXIT({ Texture t("missing.tga"); }, testing::ExitedWithCode(1), "Failed to load image missing.tga!");
+}
+
+TEST(TextureDispatch, UnsupportedExtensionsAndShortNames)
+{
+    writeTestFile("picture.gif", Bytes(16, 0));
+    Texture texture;
+    EXPECT_EXIT(texture.load("picture.gif", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
+                "Unsupported image format!(.|\n)*Sorry, image format .gif is not yet supported.\nTry .tga or .png."
+                "(.|\n)*Failed to load image picture.gif!");
+    EXPECT_EXIT(texture.load("ab", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
+                "Unsupported image format!(.|\n)*Failed to load image ab!");
+    // ".jpeg" is matched on five characters, ".peg" alone is nothing.
+    EXPECT_EXIT(texture.load("x.peg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
+                "image format .peg is not yet supported");
+}
+
+TEST(TextureDispatch, VendorTest)
+{
+    EXPECT_TRUE(textureVendorIsAti("ATI Technologies Inc."));
+    EXPECT_TRUE(textureVendorIsAti("some ATI board"));
+    EXPECT_FALSE(textureVendorIsAti("Mesa"));
+    EXPECT_FALSE(textureVendorIsAti("NVIDIA Corporation"));
+    EXPECT_FALSE(textureVendorIsAti("Corporation for Graphics")); // "ation" then a letter, not a blank
+    EXPECT_FALSE(textureVendorIsAti("Advanced Micro Devices, Inc."));
+    EXPECT_FALSE(textureVendorIsAti(nullptr));
+}
+
+TEST(TextureDispatch, DefaultsAndLimits)
+{
+    Texture t;
+    EXPECT_EQ(t.imageData, nullptr);
+    EXPECT_EQ(t.textureId, 0u);
+    EXPECT_EQ(t.wrapMode, (GLenum)GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(t.minFilter, (GLenum)GL_LINEAR);
+    EXPECT_EQ(t.magFilter, (GLenum)GL_LINEAR);
+    EXPECT_FALSE(t.isFloat);
+    EXPECT_FALSE(t.useMipmaps);
+    EXPECT_EQ(imageByteSize(4, 4, 4), 64u);
+    EXPECT_EQ(imageByteSize(0, 4, 4), 0u);
+    EXPECT_EQ(imageByteSize(IMAGE_MAX_SIDE + 1, 1, 4), 0u);
+    EXPECT_EQ(imageByteSize(IMAGE_MAX_SIDE, IMAGE_MAX_SIDE, 1), (size_t)IMAGE_MAX_SIDE * IMAGE_MAX_SIDE);
+    EXPECT_EQ(imageByteSize(IMAGE_MAX_SIDE, IMAGE_MAX_SIDE, 2), 0u); // 512 MiB
+}
