@@ -184,6 +184,8 @@ bool AsciiEngine::plainAdditiveState()
         glGetIntegerv(GL_BLEND_EQUATION, value);
         if (value[0] != GL_FUNC_ADD) return false;
     }
+    // Unit 0 must sample the chart (a 3D or cube map target would win over it), the others nothing.
+    if (glIsEnabled(GL_TEXTURE_3D) || glIsEnabled(GL_TEXTURE_CUBE_MAP)) return false;
     bool otherUnits = false;
     for (int unit = 1; unit < textureUnits && !otherUnits; unit++) {
         glActiveTexture(GL_TEXTURE0 + unit);

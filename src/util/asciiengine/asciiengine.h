@@ -1,8 +1,10 @@
 // asciiengine: the show's text mode, an 80 x 50 grid of character cells drawn from a font chart.
 //
-// Each cell holds a character code, a foreground and a background palette index (0-15). The three
-// layers lie back to back (`chars`, `foreground`, `background`), so one fill of GRID_BYTES zero
-// bytes from `chars` clears the grid: character 0 in colour 0 on colour 0.
+// Each cell holds a character code, a foreground and a background palette index (0-15; higher
+// values are masked to four bits when drawn). The three layers lie back to back (`chars`,
+// `foreground`, `background`), so one memset of GRID_BYTES zero bytes from `chars` (or `clear`)
+// clears the grid: character 0 in colour 0 on colour 0. Index each layer only below GRID_CELLS:
+// a loop over `chars` past its end is undefined behaviour that optimisers do act on.
 //
 // Font chart "data/common/images/asciichart.png", in texture coordinates (v up): 80 columns of
 // 1/80 and 10 rows of 1/10. Code c sits in column c mod 80; its row of band is c div 80 (0-3).
