@@ -224,7 +224,9 @@ def greetings():
     # Names in two bands, leaving the middle third to the oscilloscope trace.
     upper, lower = names[:9], names[9:]
     upper_rows = [upper[0:3], upper[3:6], upper[6:9]]
-    lower_rows = [lower[0:4], lower[4:7], lower[7:10]]
+    # The row of four takes the short names, so none of them touch.
+    lower_rows = [[lower[0], lower[1], lower[2]], [lower[3], lower[4], lower[5], lower[7]],
+                  [lower[6], lower[8], lower[9]]]
     for rows, rows_y in ((upper_rows, (250, 330, 410)), (lower_rows, (690, 770, 850))):
         for r, (y, row) in enumerate(zip(rows_y, rows)):
             for k, name in enumerate(row):

@@ -231,6 +231,8 @@ def march(sdf, origin, dirs, max_steps=140, max_dist=60.0, eps=1e-3):
         alive = alive[~(done | far)]
         if alive.size == 0:
             break
+    # Rays that ran out of steps are creeping along a surface: count them as hits.
+    hit[alive] = t[alive]
     return hit
 
 
@@ -406,7 +408,7 @@ def menger():
     rim = normalize(np.array([0.7, 0.2, -0.7]))
     sh = soft_shadow(sdf_menger_scene, p + n * 2e-3, key, k=20)
     ao = ambient_occlusion(sdf_menger_scene, p, n) ** 1.5
-    floor = p[:, 1] < -FLOOR_Y + 1e-3
+    floor = p[:, 1] < -FLOOR_Y + 0.02
     base = np.where(floor[:, None], np.array([0.16, 0.11, 0.14]), np.array([0.92, 0.72, 0.45]))
     diff = np.clip(n @ key, 0, 1) * sh
     back = np.clip(n @ rim, 0, 1)
