@@ -281,59 +281,136 @@ BLACK_KEYS = {1, 3, 6, 8, 10, 13, 15, 18, 20, 22, 25, 27, 30, 32, 34, 37, 39, 42
 
 def keyboard(out_dir):
     doc = Document()
+    # White keys sit at mid grey under the scene's lights, so that the glow it adds to pressed keys
+    # reads as "lit up" instead of vanishing in an already white key.
     m = {
-        'white': doc.material('White_Finish', diffuse=(0.92, 0.91, 0.88), specular=(0.6, 0.6, 0.6), shininess=40,
-                              ambient=(0.3, 0.3, 0.3)),
-        'black': doc.material('Black_Gloss', diffuse=(0.05, 0.05, 0.06), specular=(0.9, 0.9, 0.9), shininess=70,
-                              ambient=(0.05, 0.05, 0.05)),
-        'body': doc.material('Body_Anodised', diffuse=(0.16, 0.17, 0.2), specular=(0.6, 0.6, 0.65), shininess=45),
-        'panel': doc.material('Panel_Brushed', diffuse=(0.45, 0.46, 0.5), specular=(0.8, 0.8, 0.8), shininess=60),
-        'knob': doc.material('Knob_Rubber', diffuse=(0.06, 0.06, 0.06), specular=(0.3, 0.3, 0.3), shininess=20),
-        'accent': doc.material('Accent_Orange', diffuse=(1.0, 0.45, 0.05), specular=(0.5, 0.5, 0.5), shininess=30,
-                               emission=(0.25, 0.08, 0.0)),
-        'felt': doc.material('Key_Felt_Red', diffuse=(0.45, 0.03, 0.05), specular=(0, 0, 0), shininess=5),
+        'white': doc.material('White_Finish', diffuse=(0.47, 0.46, 0.43), specular=(0.45, 0.45, 0.43), shininess=60,
+                              ambient=(0.2, 0.2, 0.2), emission=(0.025, 0.025, 0.022)),
+        'black': doc.material('Black_Gloss', diffuse=(0.025, 0.025, 0.03), specular=(0.75, 0.75, 0.78), shininess=90,
+                              ambient=(0.03, 0.03, 0.03)),
+        'body': doc.material('Body_Satin_Black', diffuse=(0.045, 0.045, 0.05), specular=(0.3, 0.3, 0.32), shininess=25),
+        'panel': doc.material('Body_Panel_Graphite', diffuse=(0.1, 0.1, 0.11), specular=(0.45, 0.45, 0.48),
+                              shininess=35),
+        'wood': doc.material('Body_Cheek_Walnut', diffuse=(0.3, 0.14, 0.065), specular=(0.3, 0.26, 0.22), shininess=30),
+        'trim': doc.material('Trim_Aluminium', diffuse=(0.33, 0.33, 0.35), specular=(0.9, 0.9, 0.9), shininess=70),
+        'knob': doc.material('Knob_Rubber', diffuse=(0.05, 0.05, 0.05), specular=(0.3, 0.3, 0.3), shininess=20),
+        'cap': doc.material('Knob_Cap_Aluminium', diffuse=(0.3, 0.3, 0.32), specular=(1, 1, 1), shininess=90),
+        'accent': doc.material('Accent_Orange', diffuse=(0.9, 0.4, 0.05), specular=(0.5, 0.5, 0.5), shininess=30,
+                               emission=(0.3, 0.1, 0.0)),
+        'felt': doc.material('Key_Felt_Red', diffuse=(0.3, 0.02, 0.035), specular=(0, 0, 0), shininess=5),
+        'lcd': doc.material('Display_LCD', diffuse=(0.02, 0.08, 0.08), specular=(0.6, 0.6, 0.6), shininess=80,
+                            emission=(0.04, 0.2, 0.22)),
+        'segment': doc.material('Display_Segments', diffuse=(0.1, 0.4, 0.4), specular=(0, 0, 0), shininess=5,
+                                emission=(0.35, 0.95, 0.9)),
+        'led_red': doc.material('LED_Red', diffuse=(0.5, 0.05, 0.05), emission=(1.0, 0.12, 0.08)),
+        'led_green': doc.material('LED_Green', diffuse=(0.05, 0.5, 0.1), emission=(0.2, 1.0, 0.3)),
+        'button': doc.material('Button_Grey', diffuse=(0.18, 0.18, 0.19), specular=(0.3, 0.3, 0.3), shininess=30),
     }
     # In file axes: x out of the keys' tops, y along the keyboard, z up the keyboard.
     def k(p):  # authoring (along, up-the-keyboard, out) -> file (out, along, up)
         return np.array([p[2], p[0], p[1]], float)
 
-    white_w, gap = 1.5, 0.08
+    white_w, gap = 1.42, 0.08
     n_white = 36
     width = n_white * white_w
-    y0 = -width / 2
+    # Along the keyboard, left to right: walnut cheek, the wheel bay, the keys, walnut cheek; the
+    # case is centred, the keys sit a little right of the middle.
+    case_l = -(1.2 + 4.4 + 0.4 + width + 1.6) / 2
+    bay_l, bay_r = case_l + 1.2, case_l + 5.6
+    y0 = bay_r + 0.4
+    case_r = y0 + width + 1.6
     key_len, black_len = 9.0, 5.6
     z_front = 1.2  # front edge of the keys: the whole keyboard sits mid-picture after the scene moves it down
     z0 = z_front
+    b_lo, b_hi = z0 - 1.4, z0 + key_len + 8.0  # the case from its front rail to its back
+    panel_lo = z0 + key_len + 0.7
+    top = 1.3  # the panel's face
 
-    # Body: a tray round the keys, the back panel with knobs and a display strip.
     body = doc.add(Geometry('Body_Case', k))
-    shapes.chamfered_box(body, m['body'], (y0 - 2.6, z0 - 1.2, -2.2), (y0 + width + 2.6, z0 + key_len + 7.8, -0.2), 0.35)
-    for side in (-1, 1):
-        x = y0 - 1.3 if side < 0 else y0 + width + 1.3
-        shapes.chamfered_box(body, m['body'], (x - 1.3, z0 - 1.2, -0.3), (x + 1.3, z0 + key_len + 7.8, 1.6), 0.35)
+    shapes.chamfered_box(body, m['body'], (case_l + 1.0, b_lo, -2.2), (case_r - 1.0, b_hi, -0.2), 0.3)
+    # The rail in front of the keys, and the wheel bay's deck.
+    shapes.chamfered_box(body, m['body'], (bay_l, b_lo, -0.4), (y0 + width + 0.4, z0 - 0.15, 0.35), 0.12)
+    shapes.chamfered_box(body, m['body'], (bay_l, z0 - 0.15, -0.4), (y0 - 0.15, panel_lo, 0.4), 0.1)
+    cheeks = doc.add(Geometry('Body_Cheeks', k))
+    for a0, a1 in ((case_l, bay_l), (case_r - 1.2, case_r)):
+        shapes.loft(cheeks, m['wood'], [shapes.rect_ring(a0, a1, b_lo + 0.1, b_hi, -2.3),
+                                        shapes.rect_ring(a0, a1, b_lo, b_hi, -2.0),
+                                        shapes.rect_ring(a0, a1, b_lo, b_hi, 1.3),
+                                        shapes.rect_ring(a0, a1, b_lo + 0.6, b_hi - 0.2, 2.1),
+                                        shapes.rect_ring(a0 + 0.1, a1 - 0.1, b_lo + 0.9, b_hi - 0.3, 2.2)])
     panel = doc.add(Geometry('Body_Panel', k))
-    shapes.chamfered_box(panel, m['panel'], (y0 - 0.1, z0 + key_len + 0.5, -0.3), (y0 + width + 0.1, z0 + key_len + 7.4, 0.9),
-                         0.12)
-    shapes.chamfered_box(panel, m['felt'], (y0, z0 + key_len - 0.2, -0.3), (y0 + width, z0 + key_len + 0.5, 1.1), 0.05)
-    knobs = doc.add(Geometry('Body_Knobs', k))
-    for i in range(12):
-        y = y0 + 4 + i * (width - 14) / 11
-        shapes.cylinder_between(knobs, m['knob'], (y, z0 + key_len + 3.2, 0.9), (y, z0 + key_len + 3.2, 1.7), 0.55, 16)
-        shapes.chamfered_box(knobs, m['accent'], (y - 0.08, z0 + key_len + 3.2, 1.7), (y + 0.08, z0 + key_len + 3.7, 1.75),
-                             0.01)
-    display = doc.add(Geometry('Body_Display', k))
-    shapes.chamfered_box(display, m['accent'], (y0 + width - 9.5, z0 + key_len + 5.0, 0.9),
-                         (y0 + width - 1.5, z0 + key_len + 6.6, 1.0), 0.05)
+    shapes.chamfered_box(panel, m['panel'], (bay_l, panel_lo, -0.3), (case_r - 1.2, b_hi - 0.1, top), 0.14)
+    # Felt behind the keys and a bright trim where the panel begins.
+    shapes.chamfered_box(panel, m['felt'], (y0 - 0.1, z0 + key_len - 0.2, -0.3), (y0 + width + 0.1, panel_lo, 1.1), 0.05)
+    shapes.chamfered_box(panel, m['trim'], (bay_l + 0.1, panel_lo - 0.05, top - 0.2), (case_r - 1.3, panel_lo + 0.2, top + 0.06),
+                         0.04)
+
+    # Pitch and modulation wheels standing out of wells in the bay.
     wheels = doc.add(Geometry('Body_Wheels', k))
     for j in range(2):
-        y = y0 - 1.9 + j * 1.3
-        shapes.chamfered_box(wheels, m['knob'], (y - 0.35, z0 + 1.0, 1.0), (y + 0.35, z0 + 5.0, 2.2), 0.3)
+        a = bay_l + 1.3 + j * 1.8
+        shapes.chamfered_box(wheels, m['knob'], (a - 0.6, z0 + 0.6, 0.38), (a + 0.6, z0 + 6.4, 0.42), 0.02)
+        shapes.cylinder_between(wheels, m['knob'], (a - 0.35, z0 + 3.5, -0.3), (a + 0.35, z0 + 3.5, -0.3), 1.55, 28)
+        shapes.chamfered_box(wheels, m['trim'], (a - 0.36, z0 + 3.4, 1.0), (a + 0.36, z0 + 3.6, 1.27), 0.02)
 
-    # Keys: a white key spans its slot; its top is notched where the black keys stand.
+    # Knobs: two rows of eight on the left of the panel, each pointer at its own setting.
+    knobs = doc.add(Geometry('Body_Knobs', k))
+    pointers = doc.add(Geometry('Body_Knob_Pointers', k))
+    settings = [0.2, 0.55, 0.8, 0.35, 0.65, 0.1, 0.9, 0.5, 0.45, 0.75, 0.3, 0.6, 0.15, 0.85, 0.4, 0.7]
+    for row, b in enumerate((panel_lo + 2.3, panel_lo + 5.1)):
+        for i in range(8):
+            a = y0 + 1.9 + i * 3.4
+            r, h = 0.62, 0.9
+            shapes.knob(knobs, m['knob'], m['cap'], (a, b), top, r, h, 20)
+            turn = math.radians(225 - 270 * settings[row * 8 + i])
+            d = np.array([math.cos(turn), math.sin(turn)])
+            side = np.array([-d[1], d[0]]) * 0.06
+            ring = lambda w: [(a + p[0], b + p[1], w) for p in (d * 0.25 - side, d * 0.72 - side, d * 0.72 + side,
+                                                                 d * 0.25 + side)]
+            shapes.loft(pointers, m['accent'], [ring(top + h - 0.02), ring(top + h + 0.05)])
+            # A scale of dots round the knob.
+            for t in range(7):
+                ang = math.radians(225 - 270 * t / 6)
+                p = (a + 1.0 * math.cos(ang), b + 1.0 * math.sin(ang))
+                shapes.loft(pointers, m['trim'], [shapes.rect_ring(p[0] - 0.05, p[0] + 0.05, p[1] - 0.05, p[1] + 0.05, top),
+                                                  shapes.rect_ring(p[0] - 0.05, p[0] + 0.05, p[1] - 0.05, p[1] + 0.05,
+                                                                   top + 0.02)])
+
+    # The display: a recessed gloss bezel, a glowing LCD and a level graph on it.
+    a0, a1, d0, d1 = y0 + 29.5, y0 + 41.5, panel_lo + 2.6, panel_lo + 6.3
+    display = doc.add(Geometry('Body_Display', k))
+    shapes.loft(display, m['black'], [shapes.rect_ring(a0 - 0.35, a1 + 0.35, d0 - 0.35, d1 + 0.35, top),
+                                      shapes.rect_ring(a0 - 0.25, a1 + 0.25, d0 - 0.25, d1 + 0.25, top + 0.12)])
+    shapes.quad_grid(display, m['lcd'], (a0, d0, top + 0.125), (a1 - a0, 0, 0), (0, d1 - d0, 0), 4, 2, (0, 0, 1))
+    levels = [0.35, 0.6, 0.85, 0.7, 0.95, 0.55, 0.4, 0.75, 0.5, 0.3, 0.65, 0.45, 0.25, 0.5, 0.8, 0.6]
+    for i, level in enumerate(levels):
+        u = a0 + 0.5 + i * (a1 - a0 - 1.0) / len(levels)
+        bar_w = 0.55 * (a1 - a0 - 1.0) / len(levels)
+        top_v = d0 + 0.4 + level * (d1 - d0 - 0.8)
+        shapes.loft(display, m['segment'], [shapes.rect_ring(u, u + bar_w, d0 + 0.4, top_v, top + 0.126),
+                                            shapes.rect_ring(u, u + bar_w, d0 + 0.4, top_v, top + 0.13)])
+
+    # Buttons below the display, a lit LED above every other one; a big volume knob at the right.
+    buttons = doc.add(Geometry('Body_Buttons', k))
+    for i in range(8):
+        a = a0 + 0.3 + i * (a1 - a0 - 0.6) / 7
+        b = panel_lo + 1.1
+        shapes.loft(buttons, m['button'], [shapes.rect_ring(a - 0.5, a + 0.5, b - 0.35, b + 0.35, top),
+                                           shapes.rect_ring(a - 0.5, a + 0.5, b - 0.35, b + 0.35, top + 0.2),
+                                           shapes.rect_ring(a - 0.42, a + 0.42, b - 0.28, b + 0.28, top + 0.27)])
+        led = m['led_red'] if i % 3 == 0 else m['led_green'] if i % 3 == 1 else m['button']
+        shapes.cylinder_between(buttons, led, (a, b + 0.75, top), (a, b + 0.75, top + 0.08), 0.12, 8)
+    shapes.knob(knobs, m['knob'], m['cap'], (y0 + 46.2, panel_lo + 3.6), top, 1.25, 1.1, 28)
+    shapes.loft(pointers, m['accent'], [[(y0 + 46.2 + x, panel_lo + 3.6 + y, top + 1.08) for x, y in
+                                         ((-0.07, 0.35), (0.07, 0.35), (0.07, 1.0), (-0.07, 1.0))],
+                                        [(y0 + 46.2 + x, panel_lo + 3.6 + y, top + 1.16) for x, y in
+                                         ((-0.07, 0.35), (0.07, 0.35), (0.07, 1.0), (-0.07, 1.0))]])
+
+    # Keys: a white key spans its slot; its top is notched where the black keys stand. Black keys
+    # taper to a narrower top with a sloped front, as real ones do.
     white_index = 0
     positions = []
     for n in range(61):
-        octave_pos = n % 12
         if n in BLACK_KEYS:
             positions.append(None)
             continue
@@ -346,24 +423,28 @@ def keyboard(out_dir):
             centre = left + white_w
             # Black keys sit a little off the centre line, as on a real keyboard.
             shift = {1: -0.15, 3: 0.15, 6: -0.2, 8: 0.0, 10: 0.2}[n % 12]
-            bw = 0.9
             c = centre + shift * white_w * 0.5
-            shapes.chamfered_box(g, m['black'], (c - bw / 2, z0 + key_len - black_len, 0.9),
-                                 (c + bw / 2, z0 + key_len, 2.0), 0.12)
+            front, back = z0 + key_len - black_len, z0 + key_len
+            shapes.loft(g, m['black'], [shapes.rect_ring(c - 0.45, c + 0.45, front, back, 0.9),
+                                        shapes.rect_ring(c - 0.42, c + 0.42, front + 0.05, back, 1.6),
+                                        shapes.rect_ring(c - 0.35, c + 0.35, front + 0.35, back, 1.95),
+                                        shapes.rect_ring(c - 0.29, c + 0.29, front + 0.5, back, 2.02)])
         else:
             a = positions[n] + gap / 2
             b = positions[n] + white_w - gap / 2
             # Notches for the neighbouring black keys in the back part of the key.
             lo_notch = a + (0.55 if (n - 1) in BLACK_KEYS else 0)
             hi_notch = b - (0.55 if (n + 1) in BLACK_KEYS else 0)
-            shapes.chamfered_box(g, m['white'], (a, z0, 0.0), (b, z0 + key_len - black_len - 0.1, 1.0), 0.08)
+            shapes.chamfered_box(g, m['white'], (a, z0, 0.0), (b, z0 + key_len - black_len - 0.1, 1.0), 0.1)
             shapes.chamfered_box(g, m['white'], (lo_notch, z0 + key_len - black_len - 0.2, 0.0),
                                  (hi_notch, z0 + key_len, 1.0), 0.05)
 
-    # Point lights in front of the keys (file axes: x is towards the camera).
-    doc.light('Key_Light_0', (1.0, 0.85, 0.7), k((-20, 6, 18)), (1.0, 0.01, 0.001))
-    doc.light('Key_Light_1', (0.4, 0.6, 1.0), k((20, 6, 18)), (1.0, 0.01, 0.001))
-    doc.light('Key_Light_2', (1.0, 0.4, 0.8), k((0, -8, 14)), (1.0, 0.01, 0.001))
+    # Point lights in front of the keys (file axes: x is towards the camera). The scene slides them
+    # up to 20 units to the right (4 after its scaling), so they start left of the middle. Their
+    # sum stays below white on the keys.
+    doc.light('Key_Light_0', (0.52, 0.44, 0.36), k((-26, 4, 20)), (1.0, 0.01, 0.001))
+    doc.light('Key_Light_1', (0.26, 0.36, 0.6), k((10, 8, 18)), (1.0, 0.01, 0.001))
+    doc.light('Key_Light_2', (0.3, 0.12, 0.27), k((-6, -12, 10)), (1.0, 0.01, 0.001))
     doc.camera('Key_Camera', k((0, -30, 45)), k((0, 0, 0)), yfov=45)
 
     path = os.path.join(out_dir, 'Assembled Keyboard.dae')

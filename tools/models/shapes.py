@@ -89,6 +89,8 @@ def lathe(g, material, centre, profile, normals, segments=48, uv_scale=1.0):
             mean = normalize(sum(nrm))
             if np.linalg.norm(pts[0] - pts[3]) < 1e-9:  # a pole: one triangle
                 pts, nrm, tex = pts[:3], nrm[:3], tex[:3]
+            elif np.linalg.norm(pts[1] - pts[2]) < 1e-9:
+                pts, nrm, tex = [pts[0], pts[1], pts[3]], [nrm[0], nrm[1], nrm[3]], [tex[0], tex[1], tex[3]]
             g.polygon(material, pts, mean, tex, nrm)
 
 
@@ -187,3 +189,48 @@ def cylinder_between(g, material, a, b, radius, segments=10, caps=True):
     if caps:
         g.polygon(material, [a + n * radius for n in ring], -axis)
         g.polygon(material, [b + n * radius for n in ring], axis)
+
+
+def loft(g, material, rings, uv_scale=1.0):
+    """A closed convex solid through a stack of polygon rings (each the same number of points, in
+    the same order): flat side faces between neighbouring rings and flat caps at both ends; every
+    face turned away from the solid's centre."""
+    rings = [[np.asarray(p, float) for p in ring] for ring in rings]
+    centre = sum(sum(ring) for ring in rings) / sum(len(ring) for ring in rings)
+
+    def face(points):
+        mid = sum(points) / len(points)
+        n = np.zeros(3)
+        for i in range(len(points)):  # Newell's normal, robust for slightly bent quads
+            a, b = points[i], points[(i + 1) % len(points)]
+            n += np.cross(a - mid, b - mid)
+        n = normalize(n)
+        if np.dot(n, mid - centre) < 0:
+            n = -n
+        g.polygon(material, points, n, [tuple(c * uv_scale for c in planar_uv(p, n)) for p in points])
+
+    for r0, r1 in zip(rings, rings[1:]):
+        for i in range(len(r0)):
+            j = (i + 1) % len(r0)
+            face([r0[i], r0[j], r1[j], r1[i]])
+    face(rings[0])
+    face(rings[-1])
+
+
+def rect_ring(u0, u1, v0, v1, w):
+    """Four corners of an axis-aligned rectangle at height w, for loft."""
+    return [(u0, v0, w), (u1, v0, w), (u1, v1, w), (u0, v1, w)]
+
+
+def knob(g, body_material, cap_material, centre, w_base, radius, height, segments=20):
+    """A control knob standing on a panel that faces +w: a flared skirt, a slightly tapered grip and
+    a domed metal cap; smooth around, sharp where the profile turns."""
+    r = radius
+    skirt = [(1.25 * r, w_base), (1.25 * r, w_base + 0.08 * height), (1.0 * r, w_base + 0.2 * height)]
+    lathe(g, body_material, centre, skirt, [(0.6, 0.8)] * 3, segments)
+    grip = [(0.98 * r, w_base + 0.2 * height), (0.9 * r, w_base + 0.92 * height)]
+    lathe(g, body_material, centre, grip, [(1, 0.1), (1, 0.1)], segments)
+    top = [(0.9 * r, w_base + 0.92 * height), (0.8 * r, w_base + height)]
+    lathe(g, body_material, centre, top, [(0.5, 0.85), (0.5, 0.85)], segments)
+    cap = [(0.8 * r, w_base + height), (0.45 * r, w_base + 1.03 * height), (0.0, w_base + 1.04 * height)]
+    lathe(g, cap_material, centre, cap, [(0.15, 1), (0.05, 1), (0, 1)], segments)

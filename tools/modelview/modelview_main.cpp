@@ -195,6 +195,108 @@ static void placeKeyboard(Objects3D* model)
     scaleMatrix(model->transform, 0.2f, 0.2f, 0.2f);
 }
 
+// The keyboard scene's own five spot lights (before beat 190) at one moment: the first five
+// colours of its table, scaled by `fade` (its lights dim between notes, never below 0.1), at
+// places inside its box, all turned by the sway phase as the scene turns them.
+static void sceneLights(float phase, float fade)
+{
+    static const float colours[5][3] = {{0.6f, 0.6f, 0.3f}, {0.3f, 0.3f, 1}, {0.3f, 1, 0.3f}, {1, 0.3f, 0.3f}, {0.6f, 0.3f, 0.6f}};
+    static const float places[5][3] = {{-3, 0.5f, 2.5f}, {2.5f, -1.5f, 1.5f}, {0.5f, 1.5f, 3.5f}, {-1, -3.5f, 1}, {3.5f, 2.5f, -2}};
+    for (int i = 0; i < 5; i++) {
+        Light light;
+        light.position = {places[i][0], places[i][1], places[i][2], 1};
+        light.spotDirection = {cosf(-3 * phase), cosf(-2 * phase), sinf(phase), 0};
+        light.ambient = {0.01f, 0.01f, 0.01f, 1};
+        light.diffuse = {fmaxf(colours[i][0] * fade, 0.1f), fmaxf(colours[i][1] * fade, 0.1f),
+                         fmaxf(colours[i][2] * fade, 0.1f), 1};
+        light.specular = {1, 1, 1, 1};
+        light.constantAttenuation = 0.05f;
+        light.linearAttenuation = 0.2f;
+        light.quadraticAttenuation = 0.02f;
+        light.spotCutoff = 85;
+        applyLight(i, light);
+    }
+}
+
+static void blackLights(int from)
+{
+    Light off;
+    for (int i = from; i < 8; i++) applyLight(i, off);
+}
+
+// The scene's glow: the pressed keys alone, spread by the same taps as the blur shader and added.
+static void addGlow(Image* target, const Image& glow)
+{
+    static const float ring[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {0.7071f, 0.7071f}, {-0.7071f, 0.7071f},
+                                     {0.7071f, -0.7071f}, {-0.7071f, -0.7071f}};
+    static const float outer[8][2] = {{0.9239f, 0.3827f}, {-0.9239f, 0.3827f}, {0.9239f, -0.3827f}, {-0.9239f, -0.3827f},
+                                      {0.3827f, 0.9239f}, {-0.3827f, 0.9239f}, {0.3827f, -0.9239f}, {-0.3827f, -0.9239f}};
+    const int w = glow.width, h = glow.height;
+    auto tap = [&](int x, int y, float dx, float dy, int c) {
+        int sx = x + (int)lroundf(dx * w), sy = y + (int)lroundf(dy * h);
+        if (sx < 0 || sy < 0 || sx >= w || sy >= h) return 0.0f;
+        return glow.rgba[((size_t)sy * w + sx) * 4 + c] / 255.0f;
+    };
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            for (int c = 0; c < 3; c++) {
+                float sum = tap(x, y, 0, 0, c) * 0.25f;
+                for (int i = 0; i < 8; i++) sum += tap(x, y, ring[i][0] * 0.012f, ring[i][1] * 0.012f, c) * 0.06f;
+                for (int i = 0; i < 8; i++) sum += tap(x, y, outer[i][0] * 0.03f, outer[i][1] * 0.03f, c) * 0.035f;
+                uint8_t* out = &target->rgba[((size_t)y * w + x) * 4 + c];
+                *out = (uint8_t)fminf(255, *out + sum * 1.6f * 255);
+            }
+}
+
+static void showKeys(Objects3D* keys, Objects3D* pressed, const int* down, int count)
+{
+    keys->setAllVisible(true);
+    pressed->setAllVisible(false);
+    for (int i = 0; i < count; i++) {
+        char name[8];
+        snprintf(name, sizeof name, "Key_%02d", down[i]);
+        keys->setVisibleByName(name, false);
+        pressed->setVisibleByName(name, true);
+    }
+}
+
+// One frame of the keyboard scene: the view, the lights of the window, the sway, both copies and
+// the glow. `window` 1 lights with the scene's spot lights, 2 with the model's own.
+static Image keyboardFrame(Objects3D* keys, Objects3D* pressed, int window, float phase, float fade, float beat)
+{
+    int viewHeight = (int)(WIDTH * 0.5625f);
+    Image frames[2];
+    for (int pass = 0; pass < 2; pass++) {
+        beginFrame(false);
+        glViewport(0, (HEIGHT - viewHeight) / 2, WIDTH, viewHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(45.0, 1.7777778, 0.1, 2000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(0, 0, 9, 0, 0, 0, 0, 1, 0);
+        if (window == 1) {
+            sceneLights(phase, fade);
+            blackLights(5);
+        } else {
+            float a = sinf(beat * 0.5f) + 1;
+            glTranslatef(2 * a, -1, 0);
+            keys->setupLights();
+            glTranslatef(-2 * a, 1, 0);
+            blackLights((int)keys->lights.size());
+        }
+        glTranslatef(0, -2, 0);
+        glRotatef(sinf(phase), 0, 1, 0);
+        glRotatef(cosf(phase), 0, 0, 1);
+        if (pass == 0) drawModel(keys);
+        glRotatef(3, 1, 0, 0);
+        drawModel(pressed);
+        frames[pass] = grab();
+    }
+    addGlow(&frames[0], frames[1]);
+    return frames[0];
+}
+
 static int keyboard(const std::string& folder)
 {
     Objects3D keys, pressed;
@@ -212,41 +314,34 @@ static int keyboard(const std::string& folder)
         snprintf(name, sizeof name, "Key_%02d", key);
         pressed.assignMaterial(name);
     }
-    const int down[] = {12, 16, 19, 24, 27, 31, 36, 40, 43, 58};
+    // A chord spread over the keyboard, black and white keys, lowest and highest included.
+    const int down[] = {0, 12, 16, 19, 24, 27, 31, 36, 40, 43, 58, 60};
+    const int count = (int)(sizeof down / sizeof down[0]);
 
-    for (int variant = 0; variant < 2; variant++) {
-        beginFrame(true);
-        int viewHeight = (int)(WIDTH * 0.5625f);
-        glViewport(0, (HEIGHT - viewHeight) / 2, WIDTH, viewHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(45.0, 1.7777778, 0.1, 2000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(0, 0, 9, 0, 0, 0, 0, 1, 0);
-        // The model's own lights, as the scene's second window uses them.
-        float a = sinf(200 * 0.5f) + 1;
-        glTranslatef(2 * a, -1, 0);
-        keys.setupLights();
-        glTranslatef(-2 * a, 1, 0);
-        glTranslatef(0, -2, 0);
-        if (variant == 1) {
-            glRotatef(sinf(0.7f), 0, 1, 0);
-            glRotatef(cosf(0.7f), 0, 0, 1);
-        }
-        keys.setAllVisible(true);
-        pressed.setAllVisible(false);
-        for (int key : down) {
-            char name[8];
-            snprintf(name, sizeof name, "Key_%02d", key);
-            keys.setVisibleByName(name, variant == 0);
-            pressed.setVisibleByName(name, variant == 1);
-        }
-        drawModel(&keys);
-        glRotatef(3, 1, 0, 0);
-        drawModel(&pressed);
-        save(folder, variant == 0 ? "keyboard_up.png" : "keyboard_pressed.png", grab());
+    showKeys(&keys, &pressed, down, 0);
+    save(folder, "keyboard_up.png", keyboardFrame(&keys, &pressed, 2, 0.7f, 1, 200));
+    showKeys(&keys, &pressed, down, count);
+    save(folder, "keyboard_pressed.png", keyboardFrame(&keys, &pressed, 2, 0.7f, 1, 200));
+
+    // A sheet: the first window's spot lights on a note (full colour) and between notes (dimmed),
+    // the second window's own lights at both ends of their sideways swing (translated by 0 and 4).
+    struct Shot { int window; float phase, fade, beat; const char* label; } shots[] = {
+        {1, -0.7f, 1.0f, 150, "window 1, lights on a note"},
+        {1, -0.7f, 0.3f, 150, "window 1, lights dimmed"},
+        {2, 0.7f, 1.0f, 63 * 3.14159f, "window 2, lights in place"},
+        {2, 1.9f, 1.0f, 65 * 3.14159f, "window 2, lights moved right"},
+    };
+    Image sheet;
+    sheet.width = 2 * 640;
+    sheet.height = 2 * 360;
+    sheet.rgba.assign((size_t)sheet.width * sheet.height * 4, 0);
+    for (int i = 0; i < 4; i++) {
+        Image small = scaleImage(keyboardFrame(&keys, &pressed, shots[i].window, shots[i].phase, shots[i].fade,
+                                               shots[i].beat), 640, 360);
+        drawText(&small, 8, 8, shots[i].label, 2, 0xffff40);
+        blitImage(&sheet, small, (i % 2) * 640, (i / 2) * 360);
     }
+    save(folder, "keyboard_sheet.png", sheet);
     return 0;
 }
 
