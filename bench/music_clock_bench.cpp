@@ -50,8 +50,9 @@ int main()
     double sum = 0.0, sumSquares = 0.0, worst = 0.0, clockMs = 0.0, wallMs = 0.0;
     int counted = 0, looped = 0;
     for (int frame = 0; frame < frames + WARM_UP_FRAMES; frame++) {
-        uint64_t ns = platformCounter();
+        // The wall clock is read right after the position, which is interpolated to its own return.
         uint64_t pos = audioChannelGetPosition(stream, AUDIO_POS_BYTE);
+        uint64_t ns = platformCounter();
         if (frame > WARM_UP_FRAMES) {
             if (pos < lastPos) {
                 looped++;
@@ -76,12 +77,15 @@ int main()
         }
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
     }
+    AudioClockStats stats = audioClockStats();
     audioClose();
 
     double mean = sum / counted;
     double deviation = sqrt(sumSquares / counted - mean * mean);
     printf("music clock smoothness, dummy audio driver, %d frames at %d fps (%d looped frames left out)\n",
            counted, FRAMES_PER_SECOND, looped);
+    printf("  %u callbacks observed, %u resyncs, %u readings held at the data delivered (a starved device)\n",
+           stats.observations, stats.resyncs, stats.stalls);
     printf("  clock advanced %.1f ms while the wall clock advanced %.1f ms (ratio %.5f)\n", clockMs, wallMs,
            clockMs / wallMs);
     printf("  %-44s %8.3f ms   target < 1 ms   ratio to target %.2f\n", "std-dev of (clock step - wall step)",

@@ -19,9 +19,12 @@ enum {
     DECODE_CHUNK_BYTES = 65536,
 };
 static const uint64_t NOT_ENDED = ~(uint64_t)0;
-// The smoothed clock follows each callback's observation by this fraction; a jump larger than
-// RESYNC_BYTES (a stalled device, a restart) is taken at once.
+// The smoothed clock follows each callback's observation by this fraction, but by at most
+// MAX_CORRECTION_BYTES (half a millisecond) per callback, so one late callback on a busy machine
+// shows as a slight change of pace rather than a step; that still follows a device running 2%
+// off its nominal rate. A gap larger than RESYNC_BYTES (a stalled device) is taken at once.
 static const double CLOCK_GAIN = 0.1;
+static const double MAX_CORRECTION_BYTES = AUDIO_BYTES_PER_SECOND * 0.0005;
 static const double RESYNC_BYTES = 2.0 * DEVICE_BUFFER_BYTES;
 static const double BYTES_PER_NANOSECOND = AUDIO_BYTES_PER_SECOND / 1e9;
 
@@ -61,6 +64,7 @@ static struct {
     bool modelValid;
     double modelNs, modelBytes; // at counter time modelNs the model heard modelBytes
     uint64_t heardFloor;        // the last heard value returned (monotonic)
+    AudioClockStats stats;
 
     uint64_t virtualPos;
 
@@ -370,6 +374,7 @@ static uint64_t heardDelivered()
 {
     if (s_audio.callbackCount == 0) return s_audio.heardFloor;
     if (s_audio.callbackCount != s_audio.seenCallbackCount) {
+        s_audio.stats.observations += s_audio.callbackCount - s_audio.seenCallbackCount;
         s_audio.seenCallbackCount = s_audio.callbackCount;
         double observedNs = (double)s_audio.callbackNs;
         double observed = (double)s_audio.callbackDelivered - DEVICE_BUFFER_BYTES;
@@ -379,14 +384,21 @@ static uint64_t heardDelivered()
         } else {
             double predicted = s_audio.modelBytes + (observedNs - s_audio.modelNs) * BYTES_PER_NANOSECOND;
             double error = observed - predicted;
-            s_audio.modelBytes = fabs(error) > RESYNC_BYTES ? observed : predicted + error * CLOCK_GAIN;
+            double correction = error * CLOCK_GAIN;
+            if (correction > MAX_CORRECTION_BYTES) correction = MAX_CORRECTION_BYTES;
+            if (correction < -MAX_CORRECTION_BYTES) correction = -MAX_CORRECTION_BYTES;
+            if (fabs(error) > RESYNC_BYTES) s_audio.stats.resyncs++;
+            s_audio.modelBytes = fabs(error) > RESYNC_BYTES ? observed : predicted + correction;
         }
         s_audio.modelNs = observedNs;
     }
     double heard = s_audio.modelBytes + ((double)platformCounter() - s_audio.modelNs) * BYTES_PER_NANOSECOND;
     uint64_t result = heard <= 0.0 ? 0 : (uint64_t)heard;
     result -= result % BYTES_PER_FRAME;
-    if (result > s_audio.delivered) result = s_audio.delivered; // never ahead of the data handed over
+    if (result > s_audio.delivered) { // never ahead of the data handed over
+        result = s_audio.delivered;
+        s_audio.stats.stalls++;
+    }
     if (result < s_audio.heardFloor) result = s_audio.heardFloor;
     s_audio.heardFloor = result;
     return result;
@@ -535,6 +547,8 @@ int audioChannelGetData(uint32_t stream, void* buffer, uint32_t length)
     for (uint32_t i = 0; i < count; i++) out[i] = sampleAt(start, i);
     return (int)(count * sizeof(float));
 }
+
+AudioClockStats audioClockStats() { return s_audio.stats; }
 
 const int16_t* audioChannelSamples(uint32_t stream, uint64_t* frameCount)
 {

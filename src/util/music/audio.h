@@ -84,5 +84,13 @@ int audioChannelGetData(uint32_t stream, void* buffer, uint32_t length);
 // loops; otherwise the stream has ended there.
 void audioSetVirtualPosition(uint32_t stream, uint64_t bytes);
 
+// How the heard-now clock has fared on the device since the output opened (for the benchmark).
+struct AudioClockStats {
+    uint32_t observations; // callbacks the clock has taken into account
+    uint32_t resyncs;      // observations so far off that the clock jumped to them
+    uint32_t stalls;       // readings held back to the data delivered (the device was starved)
+};
+AudioClockStats audioClockStats();
+
 // The decoded song (frames of two samples), for the offline renderer's sound track.
 const int16_t* audioChannelSamples(uint32_t stream, uint64_t* frameCount);
