@@ -94,6 +94,10 @@ TEST_F(VirtualAudio, LengthSecondsAndHandles)
     EXPECT_EQ(audioChannelGetLength(stream, AUDIO_POS_BYTE), SINE_FRAMES * 4);
     EXPECT_DOUBLE_EQ(audioChannelBytes2Seconds(stream, 176400), 1.0);
     EXPECT_DOUBLE_EQ(audioChannelBytes2Seconds(stream, SINE_FRAMES * 4), 2.0);
+    EXPECT_EQ(audioChannelSeconds2Bytes(stream, 1.5), 264600u);
+    EXPECT_EQ(audioChannelSeconds2Bytes(stream, 1.0 / 60.0), 2940u); // whole frames
+    EXPECT_EQ(audioChannelSeconds2Bytes(stream, 0.00001), 0u);
+    EXPECT_EQ(audioChannelSeconds2Bytes(stream, -1.0), AUDIO_LENGTH_ERROR);
     EXPECT_EQ(audioChannelGetLength(stream + 1, AUDIO_POS_BYTE), AUDIO_LENGTH_ERROR);
     EXPECT_EQ(audioChannelIsActive(0), AUDIO_ACTIVE_STOPPED);
     EXPECT_FALSE(audioChannelPlay(stream + 1, false));

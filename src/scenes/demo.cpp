@@ -237,5 +237,5 @@ void demoSetVirtualTime(Demo* demo, double seconds)
 {
     if (seconds < 0.0) seconds = 0.0;
     platformSetVirtualNanoseconds(frameClock.startCount + (uint64_t)(seconds * 1e9));
-    audioSetVirtualPosition(demo->music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE) * 4);
+    audioSetVirtualPosition(demo->music->stream, audioChannelSeconds2Bytes(demo->music->stream, seconds));
 }

@@ -364,6 +364,12 @@ double audioChannelBytes2Seconds(uint32_t stream, uint64_t bytes)
     return (double)bytes / AUDIO_BYTES_PER_SECOND;
 }
 
+uint64_t audioChannelSeconds2Bytes(uint32_t stream, double seconds)
+{
+    if (!validStream(stream) || !(seconds >= 0.0) || seconds > 1e9) return AUDIO_LENGTH_ERROR;
+    return (uint64_t)(seconds * AUDIO_SAMPLE_RATE) * BYTES_PER_FRAME;
+}
+
 // >> heard-now clock
 // Delivered-byte count heard now. Each callback is an observation: when it ran, the bytes before
 // its block minus one buffer still in the device were being heard. The model runs at the nominal

@@ -71,6 +71,7 @@ const char* audioDecodeMp3(const void* mp3, size_t size, int16_t** samples, uint
 
 uint64_t audioChannelGetLength(uint32_t stream, uint32_t mode);      // bytes, AUDIO_LENGTH_ERROR
 double audioChannelBytes2Seconds(uint32_t stream, uint64_t bytes);   // -1 for a bad handle
+uint64_t audioChannelSeconds2Bytes(uint32_t stream, double seconds); // whole frames; error value
 uint64_t audioChannelGetPosition(uint32_t stream, uint32_t mode);    // what is heard now, bytes
 // Sets the flags selected by `mask` (only AUDIO_SAMPLE_LOOP exists); returns the new flags.
 uint32_t audioChannelFlags(uint32_t stream, uint32_t flags, uint32_t mask);
