@@ -71,6 +71,8 @@ TEST(JpgLoader, ColourChannelsComeOutAsRgb)
 {
     // Red and green equal, blue zero, in a progressive file.
     Bytes file = encodeJpeg(24, 8, 3, 200, 200, true);
+    writeTestFile("progressive.jpg", file);
+    writeTestFile("baseline.jpg", encodeJpeg(24, 16, 3, 40, 160));
     ImageBuffer image;
     ASSERT_EQ(decodeJpeg(file.data(), file.size(), &image), nullptr);
     uint8_t* rgb = image.toRgbBytes();

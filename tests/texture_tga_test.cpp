@@ -61,6 +61,8 @@ TEST(TgaLoader, RunLengthPacketsRunAcrossRows)
 
     // 3 x 2 image: a raw packet of two, a run of three crossing into the second row, a raw one.
     Bytes mixed = join(tgaHeader(10, 3, 2, 24), {0x01, 1, 2, 3, 4, 5, 6, 0x82, 7, 8, 9, 0x00, 10, 11, 12});
+    writeTestFile("rle24.tga", mixed);
+    writeTestFile("rle32.tga", run);
     ASSERT_EQ(decodeTga(mixed.data(), mixed.size(), &image), nullptr);
     EXPECT_EQ(Bytes(image.pixels, image.pixels + 18),
               Bytes({3, 2, 1, 6, 5, 4, 9, 8, 7, 9, 8, 7, 9, 8, 7, 12, 11, 10}));

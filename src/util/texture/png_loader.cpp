@@ -32,6 +32,7 @@ enum {
     WINDOW_BYTES = 32768,                  // the most a deflate distance reaches back
     FLUSH_BYTES = 1 << 18,                 // inflated bytes handed to `output` at a time
     MATCH_MARGIN = 258 + 16,               // one match (plus the 8-byte copy overshoot) past the limit
+    MAX_INFLATE_RATIO = 1032,
     LITLEN_SYMBOLS = 288,
     DIST_SYMBOLS = 32,
     PRECODE_SYMBOLS = 19,
@@ -522,7 +523,7 @@ static uint32_t readBe32(const uint8_t* p) { return (uint32_t)p[0] << 24 | p[1] 
 GenericPngDecoder::GenericPngDecoder()
     : width(0), height(0), bitDepth(0), colorType(0), compressionMethod(0), filterMethod(0), interlaceMethod(0),
       paletteCount(0), palette(nullptr), transparentKey{PNG_NO_KEY, PNG_NO_KEY, PNG_NO_KEY}, gamma(100000),
-      error(nullptr)
+      error(nullptr), compressedBytes(0)
 {
     memset(paletteAlpha, 255, sizeof paletteAlpha);
 }
@@ -589,6 +590,7 @@ int GenericPngDecoder::decodeMemory(const uint8_t* bytes, size_t size)
         if (size - pos < 4) break; // the CRC
         pos += 4;
     }
+    compressedBytes = imageData.size();
     if (prepareOutput() == 1) {
         inflate(imageData.data(), imageData.size());
         endOutput();
@@ -627,6 +629,20 @@ static bool supported(int colorType, int bitDepth)
     }
 }
 
+// Filter bytes and rows of every pass: exactly what the image data must inflate to.
+size_t RawPngDecoder::rawImageBytes() const
+{
+    size_t bitsPerPixel = (size_t)channelsOf(colorType) * bitDepth;
+    if (interlaceMethod != 1) return (size_t)height * (1 + ((size_t)width * bitsPerPixel + 7) / 8);
+    size_t total = 0;
+    for (int i = 0; i < 7; i++) {
+        size_t w = width > ADAM7_X[i] ? (size_t)(width - ADAM7_X[i] + ADAM7_DX[i] - 1) / ADAM7_DX[i] : 0;
+        size_t h = height > ADAM7_Y[i] ? (size_t)(height - ADAM7_Y[i] + ADAM7_DY[i] - 1) / ADAM7_DY[i] : 0;
+        if (w && h) total += h * (1 + (w * bitsPerPixel + 7) / 8);
+    }
+    return total;
+}
+
 RawPngDecoder::RawPngDecoder()
     : outputWidth(0), outputHeight(0), rgba(nullptr), autoDeleteRgbaBuffer(true), pass(0), passWidth(0),
       passHeight(0), row(0), rowBytes(0), filled(0), bytesPerPixelUnit(1), rowBuffers(nullptr),
@@ -646,6 +662,12 @@ int RawPngDecoder::prepareOutput()
     if (compressionMethod != 0 || filterMethod != 0 || (interlaceMethod != 0 && interlaceMethod != 1)) return 0;
     size_t bytes = imageByteSize((uint32_t)width, (uint32_t)height, 4);
     if (bytes == 0) return 0;
+    // Deflate expands at most MAX_INFLATE_RATIO times (a 258-byte match in two bits): data that cannot
+    // fill the image is refused before the image is allocated.
+    if (rawImageBytes() / MAX_INFLATE_RATIO > compressedBytes) {
+        error = ERR_TOO_LITTLE;
+        return 0;
+    }
     if (autoDeleteRgbaBuffer) free(rgba);
     rgba = nullptr;
     outputWidth = outputHeight = 0;

@@ -22,6 +22,7 @@ public:
     int gamma;              // gAMA value, stored only; 100000
     uint8_t paletteAlpha[256]; // palette images: one alpha per entry from tRNS; 255 until set
     const char* error;      // why the image data did not decode completely; null while all is well
+    size_t compressedBytes; // bytes of image data (all IDAT chunks) found by the chunk walk
 
     GenericPngDecoder();
     virtual ~GenericPngDecoder();
@@ -74,6 +75,7 @@ private:
     uint8_t* previousRow;
     bool done;             // every row of every pass has arrived
 
+    size_t rawImageBytes() const;
     bool startPass(int firstPass);
     void finishRow();
     void convertRow(const uint8_t* src);
