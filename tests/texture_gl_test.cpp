@@ -201,6 +201,28 @@ TEST(TextureGl, ResizeGivesAnEmptyTextureOfTheNewSize)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
+TEST(TextureGl, OddWidthRgbRowsUploadWithoutPadding)
+{
+    REQUIRE_GL_WINDOW(64, 64);
+    // 3 x 2 pixels of 24 bits: rows of 9 bytes, not a multiple of four.
+    Bytes tga = tgaHeader(2, 3, 2, 24);
+    for (int i = 0; i < 18; i++) tga.push_back((uint8_t)(i * 13));
+    writeTestFile("odd.tga", tga);
+    Texture texture;
+    texture.load("odd.tga", GL_NEAREST, GL_NEAREST, false, false);
+    Bytes back(18);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, back.data());
+    for (int p = 0; p < 6; p++) {
+        EXPECT_EQ(back[p * 3], tga[18 + p * 3 + 2]) << p;
+        EXPECT_EQ(back[p * 3 + 1], tga[18 + p * 3 + 1]) << p;
+        EXPECT_EQ(back[p * 3 + 2], tga[18 + p * 3]) << p;
+    }
+    GLint alignment = 0;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    EXPECT_EQ(alignment, 4); // left as it was
+}
+
 TEST(TextureGl, MisuseIsFatal)
 {
     REQUIRE_GL_WINDOW(64, 64);

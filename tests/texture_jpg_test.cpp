@@ -98,10 +98,10 @@ TEST(JpgLoader, CorruptAndTruncatedFilesAreRefused)
     writeTestFile("cut.jpg", cut);
     Texture texture;
     EXPECT_EXIT(texture.load("cut.jpg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
-                "Error in file src/util/texture/jpg_loader.cpp:[0-9]+.*Corrupt JPEG file cut.jpg: .*Premature end");
+                "Error in file src/util/texture/jpg_loader.cpp:[0-9]+.*Could not decode JPEG file cut.jpg: .*Premature end");
     writeTestFile("junk.jpeg", garbage);
     EXPECT_EXIT(texture.load("junk.jpeg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
-                "Corrupt JPEG file junk.jpeg: Not a JPEG file");
+                "Could not decode JPEG file junk.jpeg: Not a JPEG file");
     EXPECT_EXIT(texture.load("nothing.jpg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
                 "Failed to load image nothing.jpg!");
 }

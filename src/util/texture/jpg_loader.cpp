@@ -88,7 +88,7 @@ bool ImageBuffer::readJpeg(const char* fileName)
     std::vector<uint8_t> bytes;
     if (!readImageFile(fileName, &bytes)) return false;
     const char* message = decodeJpeg(bytes.data(), bytes.size(), this);
-    if (message) FATAL("Corrupt JPEG file %s: %s", fileName, message);
+    if (message) FATAL("Could not decode JPEG file %s: %s", fileName, message);
     return true;
 }
 

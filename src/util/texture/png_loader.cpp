@@ -554,8 +554,10 @@ int GenericPngDecoder::decodeMemory(const uint8_t* bytes, size_t size)
         pos += length;
         if (memcmp(type, "IHDR", 4) == 0) {
             if (length > 12) {
-                width = (int)(readBe32(data) & 0x7FFFFFFF);
-                height = (int)(readBe32(data + 4) & 0x7FFFFFFF);
+                // Sizes beyond 2^31 - 1 are invalid PNG: kept as 0, so no pixels are produced.
+                uint32_t w = readBe32(data), h = readBe32(data + 4);
+                width = w > 0x7FFFFFFF ? 0 : (int)w;
+                height = h > 0x7FFFFFFF ? 0 : (int)h;
                 bitDepth = data[8];
                 colorType = data[9];
                 compressionMethod = data[10];

@@ -131,10 +131,12 @@ bool Texture::createGLTexture()
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, (GLint)wrapMode);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, (GLint)wrapMode);
-    // Rows are packed without gaps (RGB rows need not be a multiple of four bytes).
+    // Loaders pack rows without gaps, and an RGB row need not be a multiple of four bytes.
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)width, (GLsizei)height, 0, format, type, imageData);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 
     bool ati = textureVendorIsAti((const char*)glGetString(GL_VENDOR));
     if (!useMipmaps) {
