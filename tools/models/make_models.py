@@ -101,8 +101,8 @@ def cabinet(doc, tag, u0, u1, v0, v1, depth, holes, materials, corner_guards=Tru
     """A cabinet body (covered in vinyl), its front baffle with the given holes, metal corners."""
     body = geometry(doc, 'Cabinet_Body_' + tag)
     w_front = 0.0
-    shapes.chamfered_box(body, materials['tolex'], (u0, v0, w_front - depth), (u1, v1, w_front - 0.02), 0.06,
-                         uv_scale=0.5)
+    shapes.rounded_box(body, materials['tolex'], (u0, v0, w_front - depth), (u1, v1, w_front - 0.02), 0.09, 2,
+                       uv_scale=1.0)
     front = geometry(doc, 'Cabinet_Baffle_' + tag)
     inset = 0.09
     shapes.baffle(front, materials['baffle'], u0 + inset, u1 - inset, v0 + inset, v1 - inset, w_front, holes)
@@ -110,7 +110,7 @@ def cabinet(doc, tag, u0, u1, v0, v1, depth, holes, materials, corner_guards=Tru
     for (a, b) in (((u0, v0), (u1, v0 + inset)), ((u0, v1 - inset), (u1, v1)),
                    ((u0, v0 + inset), (u0 + inset, v1 - inset)), ((u1 - inset, v0 + inset), (u1, v1 - inset))):
         shapes.chamfered_box(front, materials['tolex'], (a[0], a[1], w_front - 0.03), (b[0], b[1], w_front + 0.015),
-                             0.015, uv_scale=0.5)
+                             0.015, uv_scale=1.0)
     if corner_guards:
         guards = geometry(doc, 'Corner_Guards_' + tag)
         s = 0.2
@@ -121,7 +121,7 @@ def cabinet(doc, tag, u0, u1, v0, v1, depth, holes, materials, corner_guards=Tru
                           cw - 0.02 if cw != w_front else cw - s)
                     hi = (cu + s if cu == u0 else cu + 0.02, cv + s if cv == v0 else cv + 0.02,
                           cw + s if cw != w_front else cw + 0.03)
-                    shapes.chamfered_box(guards, materials['chrome'], lo, hi, 0.03)
+                    shapes.rounded_box(guards, materials['corner'], lo, hi, 0.035, 1)
         # Carrying handles on both sides.
         for cu, side in ((u0, -1), (u1, 1)):
             vh = v0 + 0.62 * (v1 - v0)
@@ -168,6 +168,21 @@ def sound_system(out_dir):
         'led_red': doc.material('LED_Power_Red', diffuse=(0.8, 0.1, 0.1), emission=(1.0, 0.15, 0.1)),
         'floor': doc.material('Stage_Floor', image='floor.png', specular=(0.25, 0.25, 0.25), shininess=20,
                               ambient=(0.25, 0.25, 0.25)),
+        'corner': doc.material('Corner_Steel_Black', diffuse=(0.06, 0.06, 0.065), specular=(0.7, 0.7, 0.7),
+                               shininess=55),
+        'truss': doc.material('Truss_Aluminium', diffuse=(0.42, 0.42, 0.44), specular=(0.9, 0.9, 0.9), shininess=60),
+        'par_body': doc.material('Par_Can_Black', diffuse=(0.05, 0.05, 0.055), specular=(0.5, 0.5, 0.5), shininess=40),
+        # Lenses glow in their own colour whatever lights them: little diffuse, all emission.
+        'lens_amber': doc.material('Par_Lens_Amber', diffuse=(0.1, 0.06, 0.02), emission=(1.0, 0.55, 0.12),
+                                   specular=(0.3, 0.3, 0.3), shininess=80, ambient=(0, 0, 0)),
+        'lens_magenta': doc.material('Par_Lens_Magenta', diffuse=(0.09, 0.02, 0.07), emission=(0.95, 0.18, 0.7),
+                                     specular=(0.3, 0.3, 0.3), shininess=80, ambient=(0, 0, 0)),
+        'lens_blue': doc.material('Par_Lens_Blue', diffuse=(0.03, 0.05, 0.1), emission=(0.25, 0.4, 1.0),
+                                  specular=(0.3, 0.3, 0.3), shininess=80, ambient=(0, 0, 0)),
+        'lens_cyan': doc.material('Par_Lens_Cyan', diffuse=(0.02, 0.09, 0.1), emission=(0.15, 0.85, 0.95),
+                                  specular=(0.3, 0.3, 0.3), shininess=80, ambient=(0, 0, 0)),
+        'drape': doc.material('Drape_Velvet', diffuse=(0.075, 0.05, 0.08), specular=(0.06, 0.05, 0.07), shininess=6,
+                              ambient=(0.05, 0.04, 0.05)),
         'stand': doc.material('Stand_Metal', diffuse=(0.12, 0.12, 0.13), specular=(0.6, 0.6, 0.6), shininess=50),
     }
     mid_materials = dict(m, cone=m['cone_mid'])
@@ -247,6 +262,32 @@ def sound_system(out_dir):
 
     strip = geometry(doc, 'LED_Strip_Centre')
     shapes.chamfered_box(strip, m['led'], (-4.1, 0.05, 0.0), (4.1, 0.1, 0.02), 0.005)
+
+    # The lighting rig: a box truss over the towers on two truss legs, PAR cans hanging from it
+    # aimed forward and down, and a velvet drape behind everything.
+    rig = geometry(doc, 'Rig_Truss')
+    rig_w, rig_v, rig_u = -1.0, 10.2, 9.5
+    shapes.box_truss(rig, m['truss'], m['truss'], (-rig_u, rig_v, rig_w), (rig_u, rig_v, rig_w), (0, 1, 0))
+    for u in (-rig_u, rig_u):
+        shapes.box_truss(rig, m['truss'], m['truss'], (u, 0.12, rig_w), (u, rig_v - 0.3, rig_w), (0, 0, 1))
+        shapes.rounded_box(rig, m['truss'], (u - 0.3, rig_v - 0.3, rig_w - 0.3), (u + 0.3, rig_v + 0.3, rig_w + 0.3), 0.04, 1)
+        shapes.rounded_box(rig, m['stand'], (u - 0.75, 0.0, rig_w - 0.75), (u + 0.75, 0.12, rig_w + 0.75), 0.03, 1)
+    lamps = geometry(doc, 'Rig_Par_Cans')
+    lens_order = ('lens_amber', 'lens_magenta', 'lens_blue', 'lens_cyan')
+    for i, u in enumerate((-7.9, -5.6, -3.3, -1.1, 1.1, 3.3, 5.6, 7.9)):
+        aim = normalize(np.array([-0.12 * u, -0.55, 1.0]))
+        shapes.par_can(lamps, m['par_body'], m[lens_order[i % 4 if u < 0 else 3 - (i % 4)]], m['stand'],
+                       (u, rig_v - 0.3, rig_w + 0.25), aim)
+    curtain = geometry(doc, 'Stage_Drape')
+    shapes.drape(curtain, m['drape'], -30.0, 30.0, 0.0, 28.0, -3.6, 40, 0.16)
+    # Side drapes close the stage where the fly-through looks past the back one: the curtain's
+    # (run, up, out) placed along the side wall at u = side * 22, running from the back drape towards
+    # the viewer and facing the middle.
+    for side in (-1, 1):
+        def wing(p, direction=False, side=side):
+            x, y, z = p
+            return np.array([(0 if direction else side * 22.0) - side * z, y, x], float)
+        shapes.drape(curtain, m['drape'], -3.6, 16.0, 0.0, 28.0, 0.0, 16, 0.16, frame=wing)
 
     # Cameras, in the order the show addresses them.
     doc.camera('Camera_0_CloseUp', (-3.2, 2.6, -7.7), (0.0, 2.4, -6.0), yfov=45)

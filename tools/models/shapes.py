@@ -234,3 +234,108 @@ def knob(g, body_material, cap_material, centre, w_base, radius, height, segment
     lathe(g, body_material, centre, top, [(0.5, 0.85), (0.5, 0.85)], segments)
     cap = [(0.8 * r, w_base + height), (0.45 * r, w_base + 1.03 * height), (0.0, w_base + 1.04 * height)]
     lathe(g, cap_material, centre, cap, [(0.15, 1), (0.05, 1), (0, 1)], segments)
+
+
+def rounded_box(g, material, lo, hi, radius, steps=2, uv_scale=1.0):
+    """A box whose edges and corners are rounded with the given radius: each face is a grid whose
+    outer rows bend round the edge (steps rows per half edge), smooth normals on the rounding and
+    flat ones on the faces; neighbouring faces meet on shared points."""
+    lo, hi = np.asarray(lo, float), np.asarray(hi, float)
+    r = min(radius, *(0.49 * (hi - lo)))
+    inner_lo, inner_hi = lo + r, hi - r
+    offsets = [r * math.tan(math.radians(45.0 * i / steps)) for i in range(steps + 1)]
+
+    def positions(axis):
+        return ([inner_lo[axis] - d for d in reversed(offsets)] + [inner_hi[axis] + d for d in offsets])
+
+    for axis in range(3):
+        a1, a2 = [a for a in range(3) if a != axis]
+        for side in (-1, 1):
+            face_n = np.zeros(3)
+            face_n[axis] = side
+            p1, p2 = positions(a1), positions(a2)
+            for i in range(len(p1) - 1):
+                for j in range(len(p2) - 1):
+                    pts, nrm, tex = [], [], []
+                    for x, y in ((p1[i], p2[j]), (p1[i + 1], p2[j]), (p1[i + 1], p2[j + 1]), (p1[i], p2[j + 1])):
+                        raw = np.zeros(3)
+                        raw[axis] = hi[axis] if side > 0 else lo[axis]
+                        raw[a1], raw[a2] = x, y
+                        inner = np.clip(raw, inner_lo, inner_hi)
+                        n = normalize(raw - inner)
+                        pts.append(inner + n * r)
+                        nrm.append(n)
+                        tex.append(tuple(c * uv_scale for c in planar_uv(raw, face_n)))
+                    g.polygon(material, pts, normalize(sum(nrm)), tex, nrm)
+
+
+def box_truss(g, chord_material, lace_material, start, end, up, size=0.5, bay=0.5, chord_r=0.048, lace_r=0.02):
+    """A square aluminium box truss from `start` to `end`: four chords at the corners of a
+    size x size section, rungs and zig-zag diagonals on all four sides, one bay every `bay` units."""
+    start, end, up = np.asarray(start, float), np.asarray(end, float), np.asarray(up, float)
+    axis = normalize(end - start)
+    side = normalize(np.cross(axis, up))
+    up = np.cross(side, axis)
+    h = 0.5 * size
+    corners = [side * -h + up * -h, side * h + up * -h, side * h + up * h, side * -h + up * h]
+    for c in corners:
+        cylinder_between(g, chord_material, start + c, end + c, chord_r, 8, caps=True)
+    length = np.linalg.norm(end - start)
+    bays = max(1, int(round(length / bay)))
+    step = axis * (length / bays)
+    for b in range(bays + 1):
+        at = start + step * b
+        for k in range(4):
+            c0, c1 = corners[k], corners[(k + 1) % 4]
+            cylinder_between(g, lace_material, at + c0, at + c1, lace_r, 5, caps=False)
+            if b < bays:
+                # Diagonals zig-zag: alternate their direction from bay to bay.
+                a, z = (c0, c1) if b % 2 == 0 else (c1, c0)
+                cylinder_between(g, lace_material, at + a, at + step + z, lace_r, 5, caps=False)
+
+
+def par_can(g, body_material, lens_material, yoke_material, hang, aim, length=0.55, radius=0.2, segments=16):
+    """A stage PAR light hanging at `hang` (the clamp point), pointed along `aim`: a can with a rim,
+    a glowing lens, a yoke and a clamp."""
+    hang, aim = np.asarray(hang, float), normalize(aim)
+    centre = hang + np.array([0, -0.38, 0])
+    back, front = centre - aim * (0.5 * length), centre + aim * (0.5 * length)
+    cylinder_between(g, body_material, back, front, radius, segments, caps=True)
+    cylinder_between(g, body_material, back - aim * 0.08, back, 0.7 * radius, segments, caps=True)
+    rim_front = front + aim * 0.05
+    cylinder_between(g, body_material, front, rim_front, 1.08 * radius, segments, caps=False)
+    # The lens, a little inside the rim.
+    ring = []
+    helper = np.array([0.0, 1.0, 0.0]) if abs(aim[1]) < 0.9 else np.array([1.0, 0.0, 0.0])
+    x = normalize(np.cross(aim, helper))
+    y = np.cross(aim, x)
+    for k in range(segments):
+        t = 2 * math.pi * k / segments
+        ring.append(front + aim * 0.02 + (x * math.cos(t) + y * math.sin(t)) * 0.95 * radius)
+    g.polygon(lens_material, ring, aim)
+    # Yoke: two arms from the clamp down to the can's sides, and the clamp on the chord.
+    side = x if abs(x[1]) < 0.5 else y
+    for s in (-1, 1):
+        cylinder_between(g, yoke_material, hang + side * s * (radius + 0.05), centre + side * s * (radius + 0.05),
+                         0.025, 6, caps=True)
+    cylinder_between(g, yoke_material, hang - side * (radius + 0.05), hang + side * (radius + 0.05), 0.03, 6, caps=True)
+    cylinder_between(g, yoke_material, hang, hang + np.array([0, 0.14, 0]), 0.06, 8, caps=True)
+
+
+def drape(g, material, u0, u1, v0, v1, w, folds, depth, columns_per_fold=6, rows=3, frame=None):
+    """A hanging curtain facing +w: vertical sine folds with smooth normals. `frame` (optional) turns
+    the curtain's (u, v, w) into other axes, as a function of a point and of a direction."""
+    columns = folds * columns_per_fold
+    place = frame or (lambda p, direction=False: np.asarray(p, float))
+    for i in range(columns):
+        for j in range(rows):
+            pts, nrm, tex = [], [], []
+            for a, b in ((i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1)):
+                t = 2 * math.pi * a / columns_per_fold
+                u = u0 + (u1 - u0) * a / columns
+                v = v0 + (v1 - v0) * b / rows
+                slope = depth * math.cos(t) * 2 * math.pi / columns_per_fold / ((u1 - u0) / columns)
+                pts.append(place((u, v, w + depth * math.sin(t))))
+                nrm.append(normalize(place((-slope, 0, 1), True)))
+                tex.append((u * 0.5, v * 0.5))
+            g.polygon(material, pts, normalize(place((0, 0, 1.0), True)), tex, nrm)

@@ -20,7 +20,7 @@ def tolex(path):
     """Black vinyl cabinet covering: a fine pebbled grain."""
     rng = np.random.default_rng(11)
     grain = 0.6 * _noise(rng, 256, 1.2) + 0.4 * _noise(rng, 256, 3)
-    base = 52 + 9 * grain
+    base = 50 + 5 * grain
     rgb = np.stack([base, base, base * 1.04], -1)
     Image.fromarray(np.clip(rgb, 0, 255).astype(np.uint8)).save(path, optimize=True)
 
