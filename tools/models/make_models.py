@@ -101,8 +101,9 @@ def cabinet(doc, tag, u0, u1, v0, v1, depth, holes, materials, corner_guards=Tru
     """A cabinet body (covered in vinyl), its front baffle with the given holes, metal corners."""
     body = geometry(doc, 'Cabinet_Body_' + tag)
     w_front = 0.0
+    # Open at the front: the baffle closes it, and the drivers sit in its holes.
     shapes.rounded_box(body, materials['tolex'], (u0, v0, w_front - depth), (u1, v1, w_front - 0.02), 0.09, 2,
-                       uv_scale=1.0)
+                       uv_scale=1.0, skip={(2, 1)})
     front = geometry(doc, 'Cabinet_Baffle_' + tag)
     inset = 0.09
     shapes.baffle(front, materials['baffle'], u0 + inset, u1 - inset, v0 + inset, v1 - inset, w_front, holes)

@@ -236,10 +236,11 @@ def knob(g, body_material, cap_material, centre, w_base, radius, height, segment
     lathe(g, cap_material, centre, cap, [(0.15, 1), (0.05, 1), (0, 1)], segments)
 
 
-def rounded_box(g, material, lo, hi, radius, steps=2, uv_scale=1.0):
+def rounded_box(g, material, lo, hi, radius, steps=2, uv_scale=1.0, skip=()):
     """A box whose edges and corners are rounded with the given radius: each face is a grid whose
     outer rows bend round the edge (steps rows per half edge), smooth normals on the rounding and
-    flat ones on the faces; neighbouring faces meet on shared points."""
+    flat ones on the faces; neighbouring faces meet on shared points. `skip` lists faces left open
+    as (axis, side) pairs, such as (2, 1) for the +w face."""
     lo, hi = np.asarray(lo, float), np.asarray(hi, float)
     r = min(radius, *(0.49 * (hi - lo)))
     inner_lo, inner_hi = lo + r, hi - r
@@ -251,6 +252,8 @@ def rounded_box(g, material, lo, hi, radius, steps=2, uv_scale=1.0):
     for axis in range(3):
         a1, a2 = [a for a in range(3) if a != axis]
         for side in (-1, 1):
+            if (axis, side) in skip:
+                continue
             face_n = np.zeros(3)
             face_n[axis] = side
             p1, p2 = positions(a1), positions(a2)
