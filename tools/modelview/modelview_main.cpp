@@ -4,7 +4,9 @@
 //   halvoren-modelview speakers <out folder>   every camera of the sound system as the show lights
 //                                              it, a contact sheet, the fly-through and the screen
 //   halvoren-modelview keyboard <out folder>   the keyboard from the keyboard scene's view, with a
-//                                              few keys pressed
+//                                              few keys pressed and their glow added as the scene
+//                                              adds it, under the scene's spot lights (first
+//                                              window) and under the model's own (second window)
 // Run it from the source tree's root: models and shaders are opened as "data/...".
 #include "image.h"
 #include "platform/platform.h"
@@ -336,8 +338,9 @@ static int keyboard(const std::string& folder)
     sheet.height = 2 * 360;
     sheet.rgba.assign((size_t)sheet.width * sheet.height * 4, 0);
     for (int i = 0; i < 4; i++) {
-        Image small = scaleImage(keyboardFrame(&keys, &pressed, shots[i].window, shots[i].phase, shots[i].fade,
-                                               shots[i].beat), 640, 360);
+        Image frame = keyboardFrame(&keys, &pressed, shots[i].window, shots[i].phase, shots[i].fade, shots[i].beat);
+        if (i == 0) save(folder, "keyboard_window1.png", frame);
+        Image small = scaleImage(frame, 640, 360);
         drawText(&small, 8, 8, shots[i].label, 2, 0xffff40);
         blitImage(&sheet, small, (i % 2) * 640, (i / 2) * 360);
     }
