@@ -112,6 +112,10 @@ def cabinet(doc, tag, u0, u1, v0, v1, depth, holes, materials, corner_guards=Tru
                    ((u0, v0 + inset), (u0 + inset, v1 - inset)), ((u1 - inset, v0 + inset), (u1, v1 - inset))):
         shapes.chamfered_box(front, materials['tolex'], (a[0], a[1], w_front - 0.03), (b[0], b[1], w_front + 0.015),
                              0.015, uv_scale=1.0)
+    # Screws holding the baffle, near its corners.
+    for su in (u0 + inset + 0.12, u1 - inset - 0.12):
+        for sv in (v0 + inset + 0.12, v1 - inset - 0.12):
+            shapes.cylinder_between(front, materials['bolt'], (su, sv, w_front - 0.01), (su, sv, w_front + 0.025), 0.035, 8)
     if corner_guards:
         guards = geometry(doc, 'Corner_Guards_' + tag)
         s = 0.2
