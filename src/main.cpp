@@ -28,6 +28,9 @@ static void leaveFullScreen()
 {
     if (!s_screen || !(settings.flags & SDL_FULLSCREEN)) return;
     SDL_WM_ToggleFullScreen(s_screen);
+    // A full-screen window keeps the keyboard and mouse grabbed even after the toggle.
+    SDL_WM_GrabInput(SDL_GRAB_OFF);
+    SDL_PumpEvents();
     SDL_ShowCursor(SDL_ENABLE);
     settings.flags &= ~SDL_FULLSCREEN;
 }
