@@ -84,8 +84,12 @@ def badge(path, text='HALVOREN'):
 
 
 def canvas_image(path):
-    """What the screen shows before the show takes it over: a sunset over a grid, with the name."""
-    w, h = 1024, 576
+    """What the screen shows before the show takes it over: a sunset over a grid, with the name.
+    The sky, sun and grid are drawn at twice the size and scaled down, so the grid's far lines do
+    not break into moire."""
+    out_w, out_h = 1024, 576
+    S = 2
+    w, h = out_w * S, out_h * S
     y = np.arange(h)[:, None] / h
     x = np.arange(w)[None, :] / w
     horizon = 0.62
@@ -96,21 +100,16 @@ def canvas_image(path):
     sky = np.where(t < 0.6, sky_top + (sky_mid - sky_top) * (t / 0.6),
                    sky_mid + (sky_low - sky_mid) * ((t - 0.6) / 0.4))
     img = np.broadcast_to(sky, (h, w, 3)).copy()
-    # Stars.
-    rng = np.random.default_rng(9)
-    for _ in range(160):
-        sx, sy = rng.integers(0, w), rng.integers(0, int(h * 0.35))
-        img[sy, sx] = [255, 240, 255]
     # The sun with its cut-out bands.
-    cx, cy, r = 0.5 * w, horizon * h - 10, 150
+    cx, cy, r = 0.5 * w, horizon * h - 10 * S, 150 * S
     yy, xx = np.mgrid[0:h, 0:w]
     dist = np.hypot(xx - cx, yy - cy)
     sun = dist < r
     bands = ((yy - (cy - r)) / (2 * r))
-    cut = (yy > cy - 20) & (((yy - cy) % 26) < 4 + (yy - cy) / 14)
+    cut = (yy > cy - 20 * S) & (((yy - cy) % (26 * S)) < (4 + (yy - cy) / (14 * S)) * S)
     sun_colour = np.stack([np.full_like(bands, 255), 220 - 150 * bands, 80 + 40 * bands], -1)
     img = np.where((sun & ~cut & (yy < horizon * h))[..., None], sun_colour, img)
-    glow = np.exp(-np.maximum(dist - r, 0) / 60)[..., None] * np.array([90, 30, 60]) * (yy < horizon * h)[..., None]
+    glow = np.exp(-np.maximum(dist - r, 0) / (60 * S))[..., None] * np.array([90, 30, 60]) * (yy < horizon * h)[..., None]
     img = img + glow
     # The ground grid in perspective.
     ground = yy >= horizon * h
@@ -122,6 +121,14 @@ def canvas_image(path):
     ground_colour = np.array([20, 4, 40], float) * (1 - gy[..., None] * 0.3)
     img = np.where(ground[..., None], ground_colour, img)
     img = np.where(grid[..., None], np.array([255, 60, 200], float) * (0.5 + 0.5 * gy[..., None]), img)
+    big = Image.fromarray(np.clip(img, 0, 255).astype(np.uint8))
+    img = np.asarray(big.resize((out_w, out_h), Image.LANCZOS), dtype=float).copy()
+    w, h = out_w, out_h
+    # Stars.
+    rng = np.random.default_rng(9)
+    for _ in range(160):
+        sx, sy = rng.integers(0, w), rng.integers(0, int(h * 0.35))
+        img[sy, sx] = [255, 240, 255]
     pic = Image.fromarray(np.clip(img, 0, 255).astype(np.uint8))
     # The name, with a soft glow.
     d = ImageDraw.Draw(pic)
