@@ -167,6 +167,7 @@ void offlineRenderFrame(OfflineSession* session, double seconds, Image* picture)
     session->demo->renderFrame();
     s_capture.target = nullptr;
     session->lastSeconds = seconds;
+    session->framesRendered++;
     // The show's loop would read these; here the end of the song ends nothing.
     SDL_Event event;
     while (SDL_PollEvent(&event)) {}
@@ -210,8 +211,8 @@ std::vector<double> contactSheetBeats(const OfflineSession& session)
         if (end <= start) continue;
         for (double f : {1.0 / 3.0, 2.0 / 3.0}) beats.push_back(floor((start + (end - start) * f) * 4.0) / 4.0);
     }
-    if (beats.empty()) // no scenes yet: spread over the song
-        for (int i = 1; i <= 8; i++) beats.push_back(floor(songEnd * i / 9.0));
+    // And every 32 beats, so stretches that no window but the frame covers are seen too.
+    for (double beat = 16.0; beat < songEnd; beat += 32.0) beats.push_back(beat);
     std::sort(beats.begin(), beats.end());
     beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
     return beats;

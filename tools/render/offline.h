@@ -32,6 +32,7 @@ struct OfflineSession {
     Demo* demo = nullptr;
     OfflineOptions options;
     double lastSeconds = -1.0; // show time of the last rendered frame
+    long framesRendered = 0;   // frames simulated since offlineOpen
 };
 
 // Opens the window, loads the data and builds the Demo, started at show time 0. False (with the
@@ -67,7 +68,8 @@ std::vector<Image> offlineRenderTimes(OfflineSession* session, double fromSecond
                                       void (*onPicture)(size_t index, const Image& picture, void* user) = nullptr,
                                       void* user = nullptr);
 
-// Beats for a contact sheet: two inside every timeline window, ascending, within the song.
+// Beats for a contact sheet: two inside every timeline window and one every 32 beats, ascending,
+// within the song.
 std::vector<double> contactSheetBeats(const OfflineSession& session);
 // Tiles the pictures into one sheet with a beat label under each thumbnail.
 Image makeContactSheet(const std::vector<Image>& pictures, const std::vector<double>& beats, int columns,

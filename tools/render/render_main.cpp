@@ -19,6 +19,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <string>
 #include <vector>
 
@@ -114,7 +115,13 @@ int main(int argc, char** argv)
             fprintf(stderr, "halvoren-render: beat %g is past the end of the song (beat %.2f): rendering its last frame\n",
                     beat, offlineSecondsToBeat(session, seconds.back()));
     }
+    struct timespec started, finished;
+    clock_gettime(CLOCK_MONOTONIC, &started);
     std::vector<Image> pictures = offlineRenderTimes(&session, offlineBeatToSeconds(session, from), fps, seconds);
+    clock_gettime(CLOCK_MONOTONIC, &finished);
+    double wall = (finished.tv_sec - started.tv_sec) + (finished.tv_nsec - started.tv_nsec) * 1e-9;
+    fprintf(stderr, "halvoren-render: %ld frames at %d x %d in %.1f s (%.1f frames per second)\n",
+            session.framesRendered, options.width, options.height, wall, session.framesRendered / (wall > 0 ? wall : 1e-9));
 
     if (!contactSheet.empty()) {
         Image sheet = makeContactSheet(pictures, beats, 4, 320);
