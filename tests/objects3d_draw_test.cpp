@@ -313,3 +313,30 @@ TEST(ObjectsDraw, LoadedModelDrawsLitThroughItsNodes)
     glDisable(GL_LIGHT0);
     glFrontFace(GL_CCW);
 }
+
+TEST(ObjectsDraw, NodeTransformsMatchTheGlMatrixHelpers)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    // The loader composes node transforms without GL; they must equal what the GL helpers give,
+    // including a rotation about an axis that is not unit length.
+    std::string text =
+        "<?xml version=\"1.0\"?><COLLADA><library_geometries/><library_visual_scenes><visual_scene>"
+        "<node id=\"N\"><translate>1 2 3</translate><rotate>1 2 0.5 37</rotate><scale>2 -1 0.5</scale>"
+        "<rotate>0 0 3 -80</rotate><translate>-4 0.5 2</translate></node>"
+        "</visual_scene></library_visual_scenes></COLLADA>";
+    Objects3D model;
+    DaeTextures textures;
+    std::string message;
+    ASSERT_TRUE(parseDae(text.c_str(), "t.dae", &model, &textures, &message)) << message;
+
+    float expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    glMatrixMode(GL_MODELVIEW);
+    translateMatrix(expected, 1, 2, 3);
+    rotateMatrix(expected, 37, 1, 2, 0.5f);
+    scaleMatrix(expected, 2, -1, 0.5f);
+    rotateMatrix(expected, -80, 0, 0, 3);
+    translateMatrix(expected, -4, 0.5f, 2);
+    const SceneNode& node = model.root.children[0];
+    for (int i = 0; i < 16; i++) EXPECT_NEAR(node.matrix[i], expected[i], 1e-5) << "element " << i;
+    EXPECT_TRUE(node.mirrored);
+}
