@@ -218,3 +218,19 @@ TEST(AseLoad, ReportsOfTheLoader)
     EXPECT_TRUE(load("plain.ase", &model));
     EXPECT_EQ(model.geomObjects.size(), 1u);
 }
+
+TEST(AseScan, NumbersWithFarOrMissingTerminatorsConvertAlone)
+{
+    // Ids with no " {" anywhere after them and colours whose last tab is far away: each number is
+    // converted from its own characters only (the file is never copied per number).
+    std::string text = "x";
+    const int count = 3000;
+    for (int i = 0; i < count; i++)
+        text += "*MATERIAL " + std::to_string(i) + "*MATERIAL_DIFFUSE 0.25\t0.5\t0.75" + std::string(200, ' ') + "\t}";
+    Scanned s;
+    scan(text, &s);
+    EXPECT_EQ(s.scan.verdict, ASE_OK);
+    ASSERT_EQ(s.model.materials.size(), (size_t)count);
+    EXPECT_FLOAT_EQ(s.model.materials[count - 1].diffuse[0], 0.25f);
+    EXPECT_FLOAT_EQ(s.model.materials[count - 1].diffuse[2], 0.75f);
+}

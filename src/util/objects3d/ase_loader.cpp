@@ -6,13 +6,27 @@
 #include "util/objects3d/objects3d.h"  // Objects3D, GeomObject, Material
 #include "util/texture/texture.h"      // Texture
 
+#include <algorithm> // std::min
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <string_view>
 
 static const size_t NONE = std::string::npos;
 // A caption longer than this is cut (it comes from the file).
 enum { SNIPPET_MAX_CHARS = 200, TEXT_BYTES = 512 };
+// A number's characters are copied for conversion up to its terminator, but never more than this:
+// the conversion stops at the first character that cannot belong to the number anyway, and a
+// terminator far away (or missing) would otherwise copy the rest of the file for every number.
+enum { NUMBER_MAX_CHARS = 128 };
+
+// Length of the characters from start up to end (or the end of the text), at most NUMBER_MAX_CHARS.
+static size_t numberLength(size_t start, size_t end)
+{
+    size_t length = end == NONE ? NONE : end - start;
+    return length < (size_t)NUMBER_MAX_CHARS ? length : (size_t)NUMBER_MAX_CHARS;
+}
 
 // >> number reading
 
@@ -35,10 +49,21 @@ static size_t findFrom(const std::string& text, char what, size_t from)
     return text.find(what, from);
 }
 
+// Position of `what` starting at or after `from` and no later than `limit` (NONE: no limit).
+// Searches inside a material block stop at its end, so a block never scans the rest of the file.
+static size_t findUpTo(const std::string& text, const char* what, size_t from, size_t limit)
+{
+    if (limit == NONE) return findFrom(text, what, from);
+    if (from == NONE || from > limit || from > text.size()) return NONE;
+    std::string_view window(text.data() + from, std::min(limit + strlen(what), text.size()) - from);
+    size_t at = window.find(what);
+    return at == std::string_view::npos ? NONE : from + at;
+}
+
 // The characters from start up to end (or the end of the text), converted as far as they form one.
 static float toFloat(const std::string& text, size_t start, size_t end)
 {
-    std::string part = text.substr(start, end == NONE ? NONE : end - start);
+    std::string part = text.substr(start, numberLength(start, end));
     return strtof(part.c_str(), nullptr);
 }
 
@@ -46,7 +71,7 @@ static int toInt(const std::string& text, size_t start, size_t end)
 {
     if (start == NONE || start > text.size()) return 0;
     if (end != NONE && end < start) return 0;
-    std::string part = text.substr(start, end == NONE ? NONE : end - start);
+    std::string part = text.substr(start, numberLength(start, end));
     long value = strtol(part.c_str(), nullptr, 10);
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;
@@ -99,17 +124,19 @@ static bool scanMaterials(const std::string& text, Objects3D* model, AseScan* sc
     size_t pos = findFrom(text, "*MATERIAL ", 1);
     while (pos != NONE) {
         size_t blockEnd = findFrom(text, "\t}", pos);
-        int id = toInt(text, pos + 10, findFrom(text, " {", pos));
+        // The id runs up to " {"; the blank ends the conversion anyway, so the brace is not searched
+        // for (on a file without one, each search would scan the rest of the text).
+        int id = toInt(text, pos + 10, NONE);
         Material material;
         size_t next;
-        size_t bitmap = findFrom(text, "*BITMAP \"", pos);
+        size_t bitmap = findUpTo(text, "*BITMAP \"", pos, blockEnd);
         if (bitmap != NONE && (blockEnd == NONE || bitmap <= blockEnd)) {
             size_t quote = findFrom(text, '"', bitmap + 10);
             std::string name = text.substr(bitmap + 9, quote == NONE ? NONE : quote - (bitmap + 9));
             scan->bitmaps.push_back(ASE_IMAGE_DIRECTORY + name);
             next = bitmap;
         } else {
-            size_t diffuse = findFrom(text, "*MATERIAL_DIFFUSE ", pos + 10);
+            size_t diffuse = findUpTo(text, "*MATERIAL_DIFFUSE ", pos + 10, blockEnd);
             if (diffuse == NONE || (blockEnd != NONE && diffuse > blockEnd)) {
                 scan->verdict = ASE_MATERIAL_NO_COLOUR;
                 scan->values[0] = id;
