@@ -1,0 +1,244 @@
+// The real `halvoren` end to end, as a viewer starts it: under Xvfb with the dummy audio driver,
+// in a folder holding a small "data.hlv" packed by the build's halvoren-pack (the real shaders,
+// images and MIDI file, with a short test song in place of the real one) and a "default.cfg".
+// The settings dialog and the show window are answered with xdotool. Every wait has a deadline;
+// a program still running at its deadline is killed and the test fails.
+//
+// Cases: "&Runit" plays the 2-second song to its end (exit 0, settings written); Escape in the
+// dialog (exit 0, settings untouched, no show); no archive (the error box, exit 1); Escape in
+// the show (exit 0 long before a 9-second song could end).
+#include "test_support.h"
+#include <gtest/gtest.h>
+#include <chrono>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+static const char* SHOW = HALVOREN_BINARY_DIR "/halvoren";
+static const char* PACK = HALVOREN_BINARY_DIR "/tools/pack/halvoren-pack";
+static const char* CONFIG = "width 640 height 360 flags 0 samples 0 vsync 0";
+static const double WINDOW_WAIT_SECONDS = 15.0; // dialog, show window or error box to appear
+static const double SHOW_WAIT_SECONDS = 25.0;   // start-up plus the 2-second song
+// Escape must end the show before a 9-second song (which starts after the window appears) could.
+static const double ESCAPE_WAIT_SECONDS = 8.0;
+static const char* SHORT_SONG = "tests/fixtures/sine344_2s.mp3";
+static const char* LONG_SONG = "tests/fixtures/song_click.mp3"; // about 9 seconds
+
+// >> helpers
+static std::string capture(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, got);
+    pclose(p);
+    return out;
+}
+
+static std::string readText(const std::string& path)
+{
+    std::vector<uint8_t> bytes = readTestFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+static bool exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+static double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+static void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
+
+// A run folder named after the case: a root tree (the source data tree linked in, the music
+// replaced by `song` and the song's real MIDI file), the archive packed from the show's manifest,
+// and the small window's settings. With `archive` false the folder holds no "data.hlv".
+static std::string prepareFolder(const char* name, const char* song, bool archive)
+{
+    std::string folder = std::string(name);
+    capture("rm -rf '" + folder + "'");
+    const std::string dirs[] = {folder, folder + "/root", folder + "/root/data", folder + "/root/data/common",
+                                folder + "/root/data/common/music"};
+    for (const std::string& d : dirs) mkdir(d.c_str(), 0755);
+    // Every asset folder of the source tree, except the music.
+    capture("for d in '" + sourcePath("data") + "'/* '" + sourcePath("data/common") +
+            "'/*; do n=${d#" + sourcePath("data") + "/}; case $n in common|common/music) ;; *) ln -s \"$d\" '" +
+            folder + "/root/data/'\"$n\";; esac; done");
+    writeTestFile(folder + "/root/data/common/music/dubr0lp.mp3", readTestFile(sourcePath(song)));
+    writeTestFile(folder + "/root/data/common/music/dubr0lp.mid",
+                  readTestFile(sourcePath("data/common/music/dubr0lp.mid")));
+    writeTestFile(folder + "/default.cfg", std::string(CONFIG));
+    if (archive) {
+        std::string packed = capture(std::string(PACK) + " --root '" + folder + "/root' --manifest '" +
+                                     sourcePath("data/manifest.txt") + "' --out '" + folder + "/data.hlv' 2>&1");
+        EXPECT_TRUE(exists(folder + "/data.hlv")) << packed;
+    }
+    return folder;
+}
+
+// Starts the show in `folder`, its output in show.out and show.err there.
+static pid_t startShow(const std::string& folder)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0) _exit(127);
+        freopen("show.out", "w", stdout);
+        freopen("show.err", "w", stderr);
+        execl(SHOW, SHOW, (char*)nullptr);
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for the process to end: its exit code, or -1 (after killing it) when the deadline passed.
+static int waitForExit(pid_t pid, double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (secondsSince(start) > seconds) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        nap();
+    }
+}
+
+static bool running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+
+// A window of the process whose title matches `regex` (xdotool's --name), or "" at the deadline.
+static std::string waitForNamedWindow(pid_t pid, const char* regex)
+{
+    auto start = std::chrono::steady_clock::now();
+    while (secondsSince(start) < WINDOW_WAIT_SECONDS && running(pid)) {
+        std::string out = capture("timeout 5 xdotool search --all --pid " + std::to_string(pid) + " --name '" +
+                                  regex + "' 2>/dev/null | head -1");
+        if (!out.empty()) return out.substr(0, out.find('\n'));
+        nap();
+    }
+    return "";
+}
+
+// The show's own window: its caption is set as a UTF-8 name, which xdotool's --name does not read.
+static std::string waitForShowWindow(pid_t pid)
+{
+    auto start = std::chrono::steady_clock::now();
+    while (secondsSince(start) < WINDOW_WAIT_SECONDS && running(pid)) {
+        std::string windows = capture("timeout 5 xdotool search --pid " + std::to_string(pid) + " 2>/dev/null");
+        size_t at = 0;
+        while (at < windows.size()) {
+            size_t end = windows.find('\n', at);
+            if (end == std::string::npos) end = windows.size();
+            std::string id = windows.substr(at, end - at);
+            at = end + 1;
+            if (id.empty()) continue;
+            std::string name = capture("timeout 5 xprop -id " + id + " _NET_WM_NAME 2>/dev/null");
+            if (name.find("\"halvoren demo engine\"") != std::string::npos) return id;
+        }
+        nap();
+    }
+    return "";
+}
+
+static void pressKey(const std::string& window, const char* key)
+{
+    capture("timeout 5 xdotool windowfocus --sync " + window + " key " + key + " 2>&1");
+}
+
+class ShowRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* display = getenv("DISPLAY");
+        if (!display || !display[0]) GTEST_SKIP() << "no display";
+        if (capture("command -v xdotool xprop").empty()) GTEST_SKIP() << "xdotool or xprop missing";
+        ASSERT_TRUE(exists(SHOW)) << "build the target halvoren first";
+        ASSERT_TRUE(exists(PACK)) << "build the target halvoren-pack first";
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+};
+
+// Answers the settings dialog with `key`; false (the process killed) when no dialog appeared.
+static bool answerDialog(pid_t pid, const char* key)
+{
+    std::string dialog = waitForNamedWindow(pid, "^Halvoren Sound System$");
+    EXPECT_FALSE(dialog.empty()) << "the settings dialog never appeared";
+    if (dialog.empty()) {
+        waitForExit(pid, 0.0);
+        return false;
+    }
+    pressKey(dialog, key);
+    return true;
+}
+
+// >> cases
+TEST_F(ShowRun, RunitPlaysTheSongToItsEndAndSavesTheSettings)
+{
+    std::string folder = prepareFolder("runit", SHORT_SONG, true);
+    pid_t pid = startShow(folder);
+    if (!answerDialog(pid, "Return")) return;
+    EXPECT_FALSE(waitForShowWindow(pid).empty()) << "no window captioned \"halvoren demo engine\"";
+    EXPECT_EQ(waitForExit(pid, SHOW_WAIT_SECONDS), 0) << readText(folder + "/show.err");
+    EXPECT_EQ(readText(folder + "/show.err"), "");
+    // Saved one setting a line. 640 x 360 is no display mode, so the dialog chose a listed one.
+    int width = 0, height = 0;
+    std::string saved = readText(folder + "/default.cfg");
+    ASSERT_EQ(sscanf(saved.c_str(), "width %d height %d", &width, &height), 2) << saved;
+    EXPECT_GT(width, 0);
+    EXPECT_GT(height, 0);
+    EXPECT_EQ(saved, "width " + std::to_string(width) + "\nheight " + std::to_string(height) +
+                         "\nflags 0\nsamples 0\nvsync 0\n");
+}
+
+TEST_F(ShowRun, EscapeInTheDialogEndsWithoutAShowOrSettings)
+{
+    std::string folder = prepareFolder("nah", SHORT_SONG, true);
+    pid_t pid = startShow(folder);
+    if (!answerDialog(pid, "Escape")) return;
+    EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 0);
+    EXPECT_EQ(readText(folder + "/default.cfg"), CONFIG);
+    EXPECT_EQ(readText(folder + "/show.err"), "");
+}
+
+TEST_F(ShowRun, MissingArchiveIsReportedWithExitCode1)
+{
+    std::string folder = prepareFolder("noarchive", SHORT_SONG, false);
+    pid_t pid = startShow(folder);
+    if (!answerDialog(pid, "Return")) return;
+    std::string box = waitForNamedWindow(pid, "^Error in file ");
+    EXPECT_FALSE(box.empty()) << "no error box";
+    if (!box.empty()) pressKey(box, "Return");
+    EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 1);
+    EXPECT_NE(readText(folder + "/show.err").find("Failed to open data file data.hlv for reading."), std::string::npos)
+        << readText(folder + "/show.err");
+}
+
+TEST_F(ShowRun, EscapeInTheShowEndsItAtOnce)
+{
+    std::string folder = prepareFolder("escape", LONG_SONG, true);
+    pid_t pid = startShow(folder);
+    if (!answerDialog(pid, "Return")) return;
+    std::string window = waitForShowWindow(pid);
+    EXPECT_FALSE(window.empty()) << "no window captioned \"halvoren demo engine\"";
+    if (window.empty()) {
+        waitForExit(pid, 0.0);
+        return;
+    }
+    pressKey(window, "Escape");
+    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readText(folder + "/show.err");
+    EXPECT_EQ(readText(folder + "/show.err"), "");
+}
