@@ -86,6 +86,9 @@ int main(int, char**)
     // framebuffer 0 would miss the window.
     setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) FATAL("Video initialization failed: %s\n", SDL_GetError());
+    // Every later exit (an error report, Escape released during the show) still shuts SDL down,
+    // which gives the desktop its display mode back after full screen.
+    atexit(SDL_Quit);
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     int desktopBitsPerPixel = (info && info->vfmt) ? info->vfmt->BitsPerPixel : 0;
 

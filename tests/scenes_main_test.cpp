@@ -5,8 +5,9 @@
 // a program still running at its deadline is killed and the test fails.
 //
 // Cases: "&Runit" plays the 2-second song to its end (exit 0, settings written); Escape in the
-// dialog (exit 0, settings untouched, no show); no archive (the error box, exit 1); Escape in
-// the show (exit 0 long before a 9-second song could end).
+// dialog (exit 0, settings untouched, no show); no archive (the error box, exit 1, and SDL is
+// still shut down on the way out, seen from a debugger); Escape in the show (exit 0 long before
+// a 9-second song could end).
 #include "test_support.h"
 #include <gtest/gtest.h>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <string.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -88,15 +90,16 @@ static std::string prepareFolder(const char* name, const char* song, bool archiv
     return folder;
 }
 
-// Starts the show in `folder`, its output in show.out and show.err there.
-static pid_t startShow(const std::string& folder)
+// Starts the show in `folder`, its output in show.out and show.err there. With `debuggerScript`
+// the show runs under gdb with that command file (gdb's own output goes to show.out too).
+static pid_t startShow(const std::string& folder, const char* debuggerScript = nullptr)
 {
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0) _exit(127);
-        freopen("show.out", "w", stdout);
-        freopen("show.err", "w", stderr);
-        execl(SHOW, SHOW, (char*)nullptr);
+        if (!freopen("show.out", "w", stdout) || !freopen("show.err", "w", stderr)) _exit(127);
+        if (debuggerScript) execlp("gdb", "gdb", "-q", "-batch", "-x", debuggerScript, SHOW, (char*)nullptr);
+        else execl(SHOW, SHOW, (char*)nullptr);
         _exit(127);
     }
     return pid;
@@ -118,7 +121,14 @@ static int waitForExit(pid_t pid, double seconds)
     }
 }
 
-static bool running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+// Whether the process still runs; an ended child is left unreaped, so waitForExit gets its code.
+static bool running(pid_t pid)
+{
+    siginfo_t info;
+    memset(&info, 0, sizeof info);
+    if (waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0) return info.si_pid == 0;
+    return kill(pid, 0) == 0; // not our child: the show under the debugger
+}
 
 // A window of the process whose title matches `regex` (xdotool's --name), or "" at the deadline.
 static std::string waitForNamedWindow(pid_t pid, const char* regex)
@@ -185,6 +195,18 @@ static bool answerDialog(pid_t pid, const char* key)
     return true;
 }
 
+// The debugger's child: the show itself.
+static pid_t waitForChildOf(pid_t parent)
+{
+    auto start = std::chrono::steady_clock::now();
+    while (secondsSince(start) < WINDOW_WAIT_SECONDS && running(parent)) {
+        std::string out = capture("pgrep -P " + std::to_string(parent) + " | head -1");
+        if (!out.empty()) return (pid_t)atoi(out.c_str());
+        nap();
+    }
+    return -1;
+}
+
 // >> cases
 TEST_F(ShowRun, RunitPlaysTheSongToItsEndAndSavesTheSettings)
 {
@@ -241,4 +263,35 @@ TEST_F(ShowRun, EscapeInTheShowEndsItAtOnce)
     pressKey(window, "Escape");
     EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readText(folder + "/show.err");
     EXPECT_EQ(readText(folder + "/show.err"), "");
+}
+
+// SDL is shut down by an exit hook, so an error report that ends the process still gives the
+// desktop its display mode back. Under Xvfb there is no mode to restore: a debugger watches for
+// SDL_Quit instead and shows that it runs on the way out of the error report.
+TEST_F(ShowRun, ErrorExitStillShutsSdlDown)
+{
+    if (capture("command -v gdb").empty()) GTEST_SKIP() << "gdb missing";
+    std::string folder = prepareFolder("shutdown", SHORT_SONG, false);
+    writeTestFile(folder + "/watch.gdb", std::string("set breakpoint pending on\n"
+                                                     "set startup-with-shell off\n"
+                                                     "break SDL_Quit\n"
+                                                     "commands\n"
+                                                     "  bt 8\n"
+                                                     "  continue\n"
+                                                     "end\n"
+                                                     "run\n"));
+    pid_t debugger = startShow(folder, "watch.gdb");
+    pid_t show = waitForChildOf(debugger);
+    ASSERT_GT(show, 0) << "the debugger did not start the show";
+    if (answerDialog(show, "Return")) {
+        std::string box = waitForNamedWindow(show, "^Error in file ");
+        EXPECT_FALSE(box.empty()) << "no error box";
+        if (!box.empty()) pressKey(box, "Return");
+    }
+    EXPECT_EQ(waitForExit(debugger, SHOW_WAIT_SECONDS), 0);
+    std::string log = readText(folder + "/show.out");
+    EXPECT_NE(log.find("exited with code 01"), std::string::npos) << log;
+    size_t quit = log.find("in SDL_Quit");
+    ASSERT_NE(quit, std::string::npos) << log;
+    EXPECT_NE(log.find("reportFatal", quit), std::string::npos) << log;
 }

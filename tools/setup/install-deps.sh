@@ -7,7 +7,7 @@ packages=(
   libsdl1.2-compat-dev libglew-dev libglu1-mesa-dev libtinyxml-dev libjpeg-dev libmpg123-dev
   libkissfft-dev libfltk1.3-dev fluid xfonts-75dpi xfonts-base
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev
-  xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri glslang-tools
+  xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri glslang-tools gdb
 )
 missing=()
 for p in "${packages[@]}"; do
