@@ -197,6 +197,14 @@ TEST(AsciiEngine, ConstructionLoadsTheChartAndClearsTheGrid)
     // The layers lie back to back, so one fill from chars clears all three.
     EXPECT_EQ(engine->foreground, engine->chars + GRID_CELLS);
     EXPECT_EQ(engine->background, engine->foreground + GRID_CELLS);
+
+    // Reading the chart back leaves the caller's pixel pack alignment as it was.
+    glPixelStorei(GL_PACK_ALIGNMENT, 8);
+    delete new AsciiEngine();
+    GLint alignment = 0;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    EXPECT_EQ(alignment, 8);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 

@@ -53,8 +53,12 @@ static bool chartIsOpaque(const Texture& font)
     if (font.textureId == 0 || font.width == 0 || font.height == 0) return false;
     std::vector<uint8_t> alpha((size_t)font.width * font.height);
     glBindTexture(GL_TEXTURE_2D, font.textureId);
+    // One byte a texel, rows without gaps; the caller's pack alignment is put back afterwards.
+    GLint alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
     CHECK_GL();
     for (uint8_t a : alpha)
         if (a != 255) return false;
