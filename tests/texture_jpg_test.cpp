@@ -13,8 +13,10 @@ typedef std::vector<uint8_t> Bytes;
 
 namespace {
 
-// Encodes a picture with libjpeg: top half `top`, bottom half `bottom` (one value per channel).
-Bytes encodeJpeg(int width, int height, int components, uint8_t top, uint8_t bottom, bool progressive = false)
+// Encodes a picture with libjpeg: top half `top`, bottom half `bottom` (one value per channel; in
+// colour, red takes that value, green too unless `green` is given, and blue is `blue`).
+Bytes encodeJpeg(int width, int height, int components, uint8_t top, uint8_t bottom, bool progressive = false,
+                 uint8_t blue = 0, int green = -1)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr err;
@@ -34,7 +36,10 @@ Bytes encodeJpeg(int width, int height, int components, uint8_t top, uint8_t bot
     std::vector<uint8_t> row((size_t)width * components);
     while (info.next_scanline < info.image_height) {
         uint8_t v = (int)info.next_scanline < height / 2 ? top : bottom;
-        for (size_t i = 0; i < row.size(); i++) row[i] = (components == 3 && i % 3 == 2) ? 0 : v;
+        for (size_t i = 0; i < row.size(); i++) {
+            int channel = components == 3 ? (int)(i % 3) : 0;
+            row[i] = channel == 2 ? blue : channel == 1 && green >= 0 ? (uint8_t)green : v;
+        }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
@@ -80,6 +85,22 @@ TEST(JpgLoader, ColourChannelsComeOutAsRgb)
     EXPECT_NEAR(rgb[1], 200, 6);
     EXPECT_NEAR(rgb[2], 0, 6);
     free(rgb);
+
+    // Three different channels: any two swapped on the way to the texture shows.
+    file = encodeJpeg(16, 16, 3, 20, 20, false, 230, 120);
+    writeTestFile("bluish.jpg", file);
+    Texture texture;
+    ASSERT_TRUE(loadJpg("bluish.jpg", texture));
+    ASSERT_EQ(decodeJpeg(file.data(), file.size(), &image), nullptr);
+    rgb = image.toRgbBytes();
+    for (const uint8_t* p : {(const uint8_t*)rgb, (const uint8_t*)texture.imageData}) {
+        EXPECT_NEAR(p[0], 20, 6);
+        EXPECT_NEAR(p[1], 120, 6);
+        EXPECT_NEAR(p[2], 230, 6);
+    }
+    free(rgb);
+    free(texture.imageData);
+    texture.imageData = nullptr;
 }
 
 TEST(JpgLoader, CorruptAndTruncatedFilesAreRefused)
