@@ -5,6 +5,7 @@
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
+#include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
 #include "util/fbo/fbo.h"        // Fbo
@@ -22,7 +23,7 @@ template <class Scene> static Template* make() { return new Scene(); }
 static const float REST_OF_SHOW = 1000000000.0f;
 
 const TimelineRow TIMELINE[] = {
-    // {make<RandomSSPics>, 104, 136},
+    {make<RandomSSPics>, 104, 136},
     // {make<Spacexplosion>, 136, 168},
     // {make<MIDILights>, 136, 168},
     // {make<Oscilloscope>, 168, 172},
