@@ -23,8 +23,8 @@ typedef std::vector<uint8_t> Bytes;
 
 static const int WINDOW_WIDTH = 640, WINDOW_HEIGHT = 360;
 
-// The 2 s sine song at 6000 BPM: 200 beats, so every window of the timeline lies inside it.
-static const float SONG_BPM = 6000.0f;
+// The 2 s sine song at 9000 BPM: 300 beats, so every window of the timeline up to 296 lies inside it.
+static const float SONG_BPM = 9000.0f;
 
 inline void makeFolders(const char* path)
 {
