@@ -5,6 +5,7 @@
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
+#include "scenes/scene_oscilloscope/scene_oscilloscope.h" // Oscilloscope
 #include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
@@ -26,7 +27,7 @@ const TimelineRow TIMELINE[] = {
     {make<RandomSSPics>, 104, 136},
     // {make<Spacexplosion>, 136, 168},
     // {make<MIDILights>, 136, 168},
-    // {make<Oscilloscope>, 168, 172},
+    {make<Oscilloscope>, 168, 172},
     // {make<TextBigSprite>, 172, 184},
     // {make<TextFire>, 184, 200},
     // {make<Spacexplosion>, 200, 216},
@@ -34,7 +35,7 @@ const TimelineRow TIMELINE[] = {
     // {make<SpectrumBoxes>, 216, 232},
     // {make<TextDance>, 232, 248},
     // {make<GlowGreets>, 248, 296},
-    // {make<Oscilloscope>, 258, 264},
+    {make<Oscilloscope>, 258, 264},
     // {make<Greetings>, 258, 264},
     // {make<TextSnake>, 296, REST_OF_SHOW},
     // {make<Speakers>, 0, REST_OF_SHOW},
