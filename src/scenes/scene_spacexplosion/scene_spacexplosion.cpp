@@ -1,0 +1,182 @@
+// scene_spacexplosion: the particle burst. See scene_spacexplosion.h.
+#include "scenes/scene_spacexplosion/scene_spacexplosion.h"
+
+#include "platform/platform.h"                // platformGetProcAddress, platformMessageBox
+#include "platform/report.h"                  // reportErrorBox, FATAL_LOCATION, CHECK_GL
+#include "scenes/shaderset.h"                 // ShaderSet::billboard
+#include "util/fbo/fbo.h"                     // bindForDrawing
+#include "util/music/music.h"                 // getTime
+#include "util/shaderprogram/shaderprogram.h" // bind, setUniform3fv, setUniform1f
+#include "util/texture/texture.h"             // Texture
+#include <GL/glu.h>                           // gluPerspective, gluLookAt
+#include <math.h>
+#include <stdlib.h>                           // rand
+#include <string.h>
+
+// >> constants
+static const float BURST_SECONDS = 50.0f;   // the burst starts again from the origin after this
+static const float MOVE_PER_SECOND = 5.0f;  // velocity units a particle covers per second
+static const float SPEED_MIN = 0.5f, SPEED_RANGE = 4.5f;
+static const float RED_EXTRA = 0.1f, BLUE_EXTRA = 0.2f; // on top of the grey: bluish white
+static const float SPRITE_SIZE = 1.5f;      // world units, the billboard program's "size"
+static const float CAMERA_DISTANCE = 60.0f; // the eye stands this far out on z
+static const double FIELD_OF_VIEW = 45.0, NEAR_PLANE = 0.1, FAR_PLANE = 500.0;
+// The generator the burst was tuned with gave 15 bits; glibc's gives 31, so keep the low 15.
+static const int RANDOM_MASK = 32767;
+static const float PI = 3.14159265358979f;
+
+// >> state
+static SpacexplosionState s_spacexplosion; // zero: every particle at the origin, the clock at 0
+
+SpacexplosionState& spacexplosionState() { return s_spacexplosion; }
+
+void spacexplosionResetState() { memset(&s_spacexplosion, 0, sizeof s_spacexplosion); }
+
+static void* (*s_procLookup)(const char* name) = platformGetProcAddress;
+
+void spacexplosionSetProcLookup(void* (*lookup)(const char* name))
+{
+    s_procLookup = lookup ? lookup : platformGetProcAddress;
+}
+
+// >> rules
+float spacexplosionRandom() { return (float)(rand() & RANDOM_MASK) / (float)RANDOM_MASK; }
+
+void spacexplosionFillPool(Particle* particles, int count)
+{
+    for (int i = 0; i < count; i++) {
+        Particle& p = particles[i];
+        // Each number is drawn in its own statement: the order is part of the burst's look.
+        float speed = SPEED_MIN + SPEED_RANGE * spacexplosionRandom();
+        float z = 2.0f * spacexplosionRandom() - 1.0f;
+        float angle = 2.0f * PI * spacexplosionRandom() - PI;
+        float radius = sqrtf(1.0f - z * z);
+        float grey = spacexplosionRandom();
+        float red = grey + RED_EXTRA * spacexplosionRandom();
+        float blue = grey + BLUE_EXTRA * spacexplosionRandom();
+        p.position[0] = p.position[1] = p.position[2] = 0.0f;
+        p.velocity[0] = radius * cosf(angle) * speed;
+        p.velocity[1] = radius * sinf(angle) * speed;
+        p.velocity[2] = z * speed;
+        p.colour[0] = red;
+        p.colour[1] = grey;
+        p.colour[2] = blue;
+    }
+}
+
+bool spacexplosionAdvance(SpacexplosionState* state, float frameStep)
+{
+    bool restarted = false;
+    state->burstClock += frameStep;
+    if (state->burstClock >= BURST_SECONDS) {
+        for (Particle& p : state->particles) p.position[0] = p.position[1] = p.position[2] = 0.0f;
+        state->burstClock = 0.0f;
+        restarted = true;
+    }
+    // The restart frame moves too: the burst begins one step out from the origin.
+    const float move = frameStep * MOVE_PER_SECOND;
+    for (Particle& p : state->particles)
+        for (int c = 0; c < 3; c++) p.position[c] += p.velocity[c] * move;
+    return restarted;
+}
+
+float spacexplosionAspect(int width, int height)
+{
+    if (height == 0) height = 1;
+    return (float)width / (float)height;
+}
+
+void spacexplosionCameraAxes(const float* m, float* right, float* up)
+{
+    right[0] = m[0], right[1] = m[4], right[2] = m[8];
+    up[0] = m[1], up[1] = m[5], up[2] = m[9];
+}
+
+// >> scene
+void Spacexplosion::init()
+{
+    blend = true;
+    depthTest = false;
+    lighting = false;
+    colorMaterial = false;
+
+    // Point sprites were the plan; the entry points are only checked, the billboard program draws.
+    pointParameterf = s_procLookup("glPointParameterfARB");
+    pointParameterfv = s_procLookup("glPointParameterfvARB");
+    if (!pointParameterf || !pointParameterfv) {
+        platformMessageBox("One or more GL_ARB_point_parameters functions were not found", "ERROR", BOX_WARNING);
+        return;
+    }
+
+    particle = new Texture();
+    if (!particle->load(SPACEXPLOSION_IMAGE, GL_LINEAR, GL_LINEAR, true, true)) {
+        reportErrorBox("Returning false from texture load %i", 0);
+        FATAL_LOCATION();
+    }
+    billboard = shaders->billboard;
+
+    GLfloat largest = 1.0f;
+    glGetFloatv(GL_POINT_SIZE_MAX_ARB, &largest);
+    glPointSize(largest);
+    CHECK_GL();
+
+    // The timeline's second instance refills the pool the first one filled.
+    spacexplosionFillPool(s_spacexplosion.particles, SPACEXPLOSION_PARTICLES);
+}
+
+void Spacexplosion::resize(int newWidth, int newHeight)
+{
+    width = newWidth;
+    height = newHeight == 0 ? 1 : newHeight;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(FIELD_OF_VIEW, spacexplosionAspect(width, height), NEAR_PLANE, FAR_PLANE);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void Spacexplosion::draw()
+{
+    // Beat values: the eye slides along x with the song; the burst runs on the frame step.
+    const float beat = music->getTime();
+    gluLookAt(beat, 0.0, CAMERA_DISTANCE, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    spacexplosionAdvance(&s_spacexplosion, frameClock.frameStep);
+    CHECK_GL();
+
+    fbo->bindForDrawing(true);
+    // Without the extension the scene holds no texture and no program: the Fbo stays black.
+    if (billboard) {
+        glBlendFunc(GL_ONE, GL_ONE);
+        glActiveTextureARB(GL_TEXTURE0_ARB);
+        glBindTexture(GL_TEXTURE_2D, particle->textureId);
+
+        GLfloat modelView[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+        float right[3], up[3];
+        spacexplosionCameraAxes(modelView, right, up);
+        billboard->bind();
+        billboard->setUniform3fv("right", right);
+        billboard->setUniform3fv("up", up);
+        billboard->setUniform1f("size", SPRITE_SIZE);
+
+        // Four corners at the particle's position; the program spreads them by texture coordinate.
+        glBegin(GL_QUADS);
+        for (const Particle& p : s_spacexplosion.particles) {
+            glColor4f(p.colour[0], p.colour[1], p.colour[2], 1.0f);
+            glTexCoord2f(0.0f, 0.0f);
+            glVertex3fv(p.position);
+            glTexCoord2f(1.0f, 0.0f);
+            glVertex3fv(p.position);
+            glTexCoord2f(1.0f, 1.0f);
+            glVertex3fv(p.position);
+            glTexCoord2f(0.0f, 1.0f);
+            glVertex3fv(p.position);
+        }
+        glEnd();
+    }
+    glPopAttrib();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    CHECK_GL();
+    CHECK_GL();
+}

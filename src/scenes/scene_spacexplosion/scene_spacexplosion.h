@@ -1,0 +1,72 @@
+// scene_spacexplosion: a particle burst in the shared framebuffer object.
+//
+// SPACEXPLOSION_PARTICLES camera-facing sprites ("data/common/images/own_particle_256.png") fly out
+// of the origin in random directions at random speeds, bluish white, added to each other (blend
+// one, one). The four corners of each sprite arrive at the particle's position and the shared
+// `billboard` program spreads them along the camera axes. The camera looks at the origin from
+// (beat, 0, 60), so it slides along x as the song goes on. The scene clears the shared Fbo and
+// draws into it; the screen shows it only through the sound-system scene.
+//
+// Shared by every instance: the particle pool and the burst clock (seconds of frame steps while
+// an instance is drawn). The clock restarts the burst from the origin at BURST_SECONDS; the
+// timeline's second window continues where the first one stopped. Each init refills the pool.
+//
+// Failures: missing point-parameter entry points are a warning box, after which the scene holds
+// no texture and no program and draws only the cleared Fbo; a particle image that does not load,
+// a program without "right", "up" or "size", and GL errors are fatal.
+#pragma once
+
+#include "scenes/template.h" // Template
+
+class Texture;
+class ShaderProgram;
+
+#define SPACEXPLOSION_IMAGE "data/common/images/own_particle_256.png"
+
+enum { SPACEXPLOSION_PARTICLES = 15000 };
+
+struct Particle {
+    float position[3]; // world units; starts at the origin
+    float velocity[3]; // direction times speed (0.5 to 5); moves five times this per second
+    float colour[3];   // red, green, blue; red and blue may pass 1 (GL clamps); alpha is 1
+};
+
+// Shared by every instance: one pool, one clock.
+struct SpacexplosionState {
+    Particle particles[SPACEXPLOSION_PARTICLES];
+    float burstClock; // seconds since the burst last started, counted in frame steps
+};
+
+class Spacexplosion : public Template {
+public:
+    void* pointParameterf = nullptr;    // glPointParameterfARB; only its presence is checked
+    void* pointParameterfv = nullptr;   // glPointParameterfvARB; likewise
+    Texture* particle = nullptr;        // the sprite image; null after the extension warning
+    ShaderProgram* billboard = nullptr; // the shared billboard program; null likewise
+
+    void init() override;
+    void draw() override;
+    void resize(int width, int height) override;
+};
+
+// >> rules (no GL)
+// A value in 0..1 from rand, at the 15-bit resolution of the generator the burst was made with.
+float spacexplosionRandom();
+// Fills `count` particles at the origin with random velocities and colours, drawing six numbers
+// each in a fixed order: speed, z, angle, grey, red's extra, blue's extra.
+void spacexplosionFillPool(Particle* particles, int count);
+// One frame of the burst: the clock gains `frameStep`; at BURST_SECONDS or more every particle
+// goes back to the origin and the clock to 0; then every particle moves by velocity x step x 5.
+// Returns true when the burst restarted in this frame.
+bool spacexplosionAdvance(SpacexplosionState* state, float frameStep);
+// Width over height, a height of 0 counted as 1.
+float spacexplosionAspect(int width, int height);
+// The camera's right and up axes in world space from a column-major model-view matrix.
+void spacexplosionCameraAxes(const float* modelView, float* right, float* up);
+
+// The process-wide state (tests set the clock), and a fresh start for tests and tools.
+SpacexplosionState& spacexplosionState();
+void spacexplosionResetState();
+
+// Tests only: replaces the GL entry-point lookup of init (null puts the platform's back).
+void spacexplosionSetProcLookup(void* (*lookup)(const char* name));
