@@ -1,0 +1,132 @@
+// scene_glowgreets: the glowing greetings pictures. See scene_glowgreets.h.
+#include "scenes/scene_glowgreets/scene_glowgreets.h"
+
+#include "platform/report.h"                  // CHECK_GL
+#include "scenes/shaderset.h"                 // ShaderSet::blur
+#include "util/fbo/fbo.h"                     // bindForDrawing
+#include "util/music/music.h"                 // getTime
+#include "util/shaderprogram/shaderprogram.h" // bind, unbindAll
+#include "util/texture/texture.h"             // Texture
+#include <GL/glu.h>                           // gluOrtho2D
+#include <math.h>                             // fmodf
+#include <stdio.h>                            // snprintf
+
+// >> content
+const char* const GLOW_GREETS_NAMES[GLOW_GREETS_ENTRIES] = {
+    "quartzmoth", // the group
+    "velanix",    // person, beats 6-8
+    "orrinkale",  // person, beats 8-10
+    "tinfoilorchard", "basaltchoir", "neonmarrow", "copperwyrm", "glasspike", "vortenfeld", "ochrelantern",
+    "umbrafold", "saltmarshcartel", "hexaburrow", "cobaltine", "wintermint", "pelicanstatic", "zephyrlogic",
+    "moirehounds", "brassfern",
+};
+
+// >> constants
+static const float PULSE_PERIOD = 2.0f;     // beats: no glow in the first, a linear rise in the second
+static const float INTRO_END = 16.0f;       // beats of the opening part (group and people)
+static const float PERSON1_FROM = 6.0f, PERSON1_TO = 8.0f; // bounds exclusive
+static const float PERSON2_FROM = 8.0f, PERSON2_TO = 10.0f;
+static const float CYCLE_ORIGIN = 10.0f;    // entry n is shown from beat 10 + 2n on
+static const float SLOT_BEATS = 2.0f;
+static const int GROUP_ENTRY = 0, PERSON1_ENTRY = 1, PERSON2_ENTRY = 2;
+enum { GLOW_GREETS_PATH_SIZE = 128 };
+
+// >> rules
+GlowGreetsChoice glowGreetsChoose(float t, int entries)
+{
+    float pulse = fmodf(t, PULSE_PERIOD) - 1.0f;
+    if (!(pulse > 0.0f)) pulse = 0.0f; // also a NaN clock
+    GlowGreetsChoice choice = {GROUP_ENTRY, 0.0f};
+    if (entries <= 0) return choice;
+    if (t < INTRO_END) {
+        if (t > PERSON1_FROM && t < PERSON1_TO) choice = GlowGreetsChoice{PERSON1_ENTRY, pulse};
+        else if (t > PERSON2_FROM && t < PERSON2_TO) choice = GlowGreetsChoice{PERSON2_ENTRY, pulse};
+        // With fewer lists than the person slots need, the group stands in.
+        if (choice.entry >= entries) choice = GlowGreetsChoice{GROUP_ENTRY, 0.0f};
+        return choice;
+    }
+    // t >= 16 here (a NaN clock fails the test above and ends up on entry 0 by the range check).
+    float slot = (t - CYCLE_ORIGIN) / SLOT_BEATS;
+    long n = (slot >= 0.0f && slot < 2.0e9f) ? (long)slot % entries : 0;
+    choice.entry = (int)n;
+    choice.pulse = pulse;
+    return choice;
+}
+
+void glowGreetsPaths(const char* name, char* picture, char* mask, int size)
+{
+    snprintf(picture, size, "%s%s.jpg", GLOW_GREETS_DIRECTORY, name);
+    snprintf(mask, size, "%s%s_mask.jpg", GLOW_GREETS_DIRECTORY, name);
+}
+
+// >> scene
+void GlowGreets::init()
+{
+    char picture[GLOW_GREETS_PATH_SIZE], mask[GLOW_GREETS_PATH_SIZE];
+    pictures.reserve(GLOW_GREETS_ENTRIES);
+    masks.reserve(GLOW_GREETS_ENTRIES);
+    glowColors.reserve(GLOW_GREETS_ENTRIES);
+    for (int i = 0; i < GLOW_GREETS_ENTRIES; i++) {
+        glowGreetsPaths(GLOW_GREETS_NAMES[i], picture, mask, GLOW_GREETS_PATH_SIZE);
+        pictures.push_back(new Texture(picture));
+        masks.push_back(new Texture(mask));
+        glowColors.push_back(GlowColor{1.0f, 1.0f, 1.0f, 1.0f});
+    }
+    blur = shaders->blur;
+    blend = true;
+    lighting = false;
+    depthTest = false;
+}
+
+static void drawUnitQuad()
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(0.0f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(1.0f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(1.0f, 1.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(0.0f, 1.0f);
+    glEnd();
+}
+
+void GlowGreets::draw()
+{
+    fbo->bindForDrawing(true);
+    glBlendFunc(GL_ONE, GL_ONE);
+    GlowGreetsChoice choice = glowGreetsChoose(music->getTime() - startTime, (int)pictures.size());
+
+    // The picture, plain.
+    ShaderProgram::unbindAll();
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, pictures[choice.entry]->textureId);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    drawUnitQuad();
+
+    // The glow, added: the blur program's halo of the mask times the pulsed colour. The program
+    // stays bound; the next scene's applyState switches it off.
+    const GlowColor& c = glowColors[choice.entry];
+    const float p = choice.pulse;
+    blur->bind();
+    glBindTexture(GL_TEXTURE_2D, masks[choice.entry]->textureId);
+    glColor4f(c.r * p, c.g * p, c.b * p, c.a * p);
+    drawUnitQuad();
+    CHECK_GL();
+
+    glPopAttrib();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
+
+void GlowGreets::resize(int newWidth, int newHeight)
+{
+    width = newWidth;
+    height = newHeight;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0.0, 1.0, 0.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
