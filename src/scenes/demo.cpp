@@ -5,6 +5,7 @@
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
+#include "scenes/scene_glowgreets/scene_glowgreets.h" // GlowGreets
 #include "scenes/scene_spacexplosion/scene_spacexplosion.h" // Spacexplosion
 #include "scenes/scene_oscilloscope/scene_oscilloscope.h" // Oscilloscope
 #include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
@@ -35,7 +36,7 @@ const TimelineRow TIMELINE[] = {
     // {make<MIDILights>, 200, 216},
     // {make<SpectrumBoxes>, 216, 232},
     // {make<TextDance>, 232, 248},
-    // {make<GlowGreets>, 248, 296},
+    {make<GlowGreets>, 248, 296},
     {make<Oscilloscope>, 258, 264},
     // {make<Greetings>, 258, 264},
     // {make<TextSnake>, 296, REST_OF_SHOW},
