@@ -1,0 +1,278 @@
+// scene_midilights: the keyboard playing the song's notes. See scene_midilights.h.
+#include "scenes/scene_midilights/scene_midilights.h"
+
+#include "platform/report.h"                  // FATAL, FATAL_LOCATION, CHECK_GL
+#include "scenes/shaderset.h"                 // ShaderSet
+#include "util/fbo/fbo.h"                     // Fbo
+#include "util/music/music.h"                 // getTime, note queries, meanTimeStep
+#include "util/shaderprogram/shaderprogram.h" // bind, setUniform1i
+#include <GL/glu.h>                           // gluLookAt
+#include <math.h>                             // sinf, cosf
+#include <stdlib.h>                           // rand
+
+// >> constants
+const char* const MIDI_LIGHTS_TRACK_NAMES[MIDI_LIGHTS_TRACKS] = {"Piano", "TAL-BassLine 02", "Ravelead"};
+const int MIDI_LIGHTS_BLACK_KEY_NUMBERS[MIDI_LIGHTS_BLACK_KEYS] = {1,  3,  6,  8,  10, 13, 15, 18, 20,
+                                                                   22, 25, 27, 30, 32, 34, 37, 39, 42,
+                                                                   44, 46, 49, 51, 54, 56, 58};
+enum { PIANO_TRACK = 0, BASS_TRACK = 1 };
+
+static const float FIXED_COLOURS[MIDI_LIGHTS_FIXED_COLOURS][4] = {
+    {0.6f, 0.6f, 0.3f, 1}, {0.3f, 0.3f, 1, 1}, {0.3f, 1, 0.3f, 1},
+    {1, 0.3f, 0.3f, 1},    {0.6f, 0.3f, 0.6f, 1}, {0.3f, 0.6f, 0.6f, 1}};
+static const float RANDOM_COLOUR_FLOOR = 0.3f, RANDOM_COLOUR_RANGE = 0.7f;
+// The colours and velocities were tuned for a generator of 15 random bits.
+static const int RANDOM_BITS_MASK = 32767;
+static const float VELOCITY_RANGE = 8.0f, VELOCITY_BIAS = 4.0f; // -4 .. 4 units per beat
+
+static const float LIGHT_AMBIENT = 0.01f;
+static const float LIGHT_CONSTANT_ATTENUATION = 0.05f, LIGHT_LINEAR_ATTENUATION = 0.2f,
+                   LIGHT_QUADRATIC_ATTENUATION = 0.02f;
+static const float LIGHT_SPOT_CUTOFF = 85.0f;
+static const float LIGHT_BOX_HALF_SIZE = 4.0f - 0.025f; // the lights bounce inside this box
+static const float LIGHT_DIM_FLOOR = 0.1f;              // dimming stops here
+static const float LIGHT_DIM_PER_K = 3.0f;
+static const float LIGHT_BOUNCE_FLASH = 1.5f;
+
+static const float SWAY_PER_BEAT_STEP = 0.5f;         // s = meanTimeStep x 0.5
+static const float DIM_PER_BYTE_STEP = 0.000005f;     // k = meanPositionStep x 0.000005
+static const float SECOND_WINDOW_BEAT = 190.0f;       // from here on the model's own lights
+static const float CAMERA_DISTANCE = 9.0f;
+static const float KEYBOARD_DROP = -2.0f;             // the keyboard sits below the view's centre
+static const float PRESSED_TILT = 3.0f;               // degrees about x
+static const int NORMAL_MAP_UNIT = 1;
+
+// >> state
+static MidiLightsShared s_midiLights = {0.0f, nullptr, nullptr};
+
+const MidiLightsShared& midiLightsShared() { return s_midiLights; }
+
+void midiLightsResetShared() { s_midiLights = MidiLightsShared{0.0f, nullptr, nullptr}; }
+
+// >> rules
+const std::string& midiLightsKeyName(int key)
+{
+    static std::string names[MIDI_LIGHTS_KEYS];
+    if (names[0].empty()) {
+        for (int i = 0; i < MIDI_LIGHTS_KEYS; i++) {
+            char name[8];
+            snprintf(name, sizeof name, "Key_%02d", i);
+            names[i] = name;
+        }
+    }
+    return names[key];
+}
+
+static float unitRandom() { return (float)(rand() & RANDOM_BITS_MASK) / (float)RANDOM_BITS_MASK; }
+
+static void setColour(float to[4], const float from[4], float scale)
+{
+    for (int c = 0; c < 4; c++) to[c] = from[c] * scale;
+}
+
+void midiLightsFillColours(float colours[MIDI_LIGHTS_COLOURS][4])
+{
+    for (int i = 0; i < MIDI_LIGHTS_FIXED_COLOURS; i++) setColour(colours[i], FIXED_COLOURS[i], 1.0f);
+    for (int i = MIDI_LIGHTS_FIXED_COLOURS; i < MIDI_LIGHTS_COLOURS; i++) {
+        float u1 = unitRandom();
+        float u2 = unitRandom();
+        float u3 = unitRandom();
+        colours[i][0] = RANDOM_COLOUR_FLOOR + RANDOM_COLOUR_RANGE * u3;
+        colours[i][1] = RANDOM_COLOUR_FLOOR + RANDOM_COLOUR_RANGE * u2;
+        colours[i][2] = RANDOM_COLOUR_FLOOR + RANDOM_COLOUR_RANGE * u1;
+        colours[i][3] = 1.0f;
+    }
+}
+
+void midiLightsSetupLights(Light lights[MIDI_LIGHTS_LIGHTS], float velocities[MIDI_LIGHTS_LIGHTS][3],
+                           const float colours[MIDI_LIGHTS_COLOURS][4])
+{
+    for (int i = 0; i < MIDI_LIGHTS_LIGHTS; i++) {
+        Light& light = lights[i];
+        light.position = {0, 0, 0, 1};
+        light.spotDirection = {1, 0, 0, 0};
+        light.ambient = {LIGHT_AMBIENT, LIGHT_AMBIENT, LIGHT_AMBIENT, 1};
+        light.diffuse = {colours[i][0], colours[i][1], colours[i][2], colours[i][3]};
+        light.specular = {1, 1, 1, 1};
+        light.constantAttenuation = LIGHT_CONSTANT_ATTENUATION;
+        light.linearAttenuation = LIGHT_LINEAR_ATTENUATION;
+        light.quadraticAttenuation = LIGHT_QUADRATIC_ATTENUATION;
+        light.spotCutoff = LIGHT_SPOT_CUTOFF;
+        float first = unitRandom() * VELOCITY_RANGE - VELOCITY_BIAS;
+        float second = unitRandom() * VELOCITY_RANGE - VELOCITY_BIAS;
+        float third = unitRandom() * VELOCITY_RANGE - VELOCITY_BIAS;
+        velocities[i][0] = third;
+        velocities[i][1] = second;
+        velocities[i][2] = first;
+    }
+}
+
+void midiLightsMoveLight(Light* light, float position[3], float velocity[3], float s, float k, float phase)
+{
+    for (int axis = 0; axis < 3; axis++) position[axis] += velocity[axis] * s;
+
+    float* diffuse = &light->diffuse.x;
+    for (int c = 0; c < 3; c++) {
+        if (diffuse[c] <= LIGHT_DIM_FLOOR) continue;
+        diffuse[c] -= LIGHT_DIM_PER_K * k;
+        if (diffuse[c] < LIGHT_DIM_FLOOR) diffuse[c] = LIGHT_DIM_FLOOR;
+    }
+
+    for (int axis = 0; axis < 3; axis++) {
+        if (position[axis] >= -LIGHT_BOX_HALF_SIZE && position[axis] <= LIGHT_BOX_HALF_SIZE) continue;
+        float old = velocity[axis];
+        velocity[axis] = -old;
+        position[axis] -= s * old;
+        for (int c = 0; c < 4; c++) diffuse[c] *= LIGHT_BOUNCE_FLASH;
+    }
+
+    light->position = {position[0], position[1], position[2], 1};
+    light->spotDirection = {cosf(-3.0f * phase), cosf(-2.0f * phase), sinf(phase), 0};
+}
+
+void midiLightsPianoColours(Light lights[MIDI_LIGHTS_LIGHTS], const std::vector<bool>& triggers,
+                            const float colours[MIDI_LIGHTS_COLOURS][4])
+{
+    for (size_t i = 0; i < triggers.size() && i < MIDI_LIGHTS_COLOURS; i++) {
+        if (!triggers[i]) continue;
+        setColour(&lights[i % MIDI_LIGHTS_LIGHTS].diffuse.x, colours[i], 1.0f);
+    }
+}
+
+void midiLightsBassColours(Light lights[MIDI_LIGHTS_LIGHTS], const std::vector<bool>& states, float level,
+                           const float colours[MIDI_LIGHTS_COLOURS][4])
+{
+    const float scale = (level + 1.0f) * 0.5f;
+    for (size_t i = 0; i < states.size() && i + MIDI_LIGHTS_BASS_COLOUR_OFFSET < MIDI_LIGHTS_COLOURS; i++) {
+        if (!states[i]) continue;
+        size_t entry = i + MIDI_LIGHTS_BASS_COLOUR_OFFSET;
+        setColour(&lights[entry % MIDI_LIGHTS_LIGHTS].diffuse.x, colours[entry], scale);
+    }
+}
+
+void midiLightsShowKeys(Objects3D* model, bool pressedCopy, const std::vector<bool> states[MIDI_LIGHTS_TRACKS],
+                        const std::vector<uint8_t> notes[MIDI_LIGHTS_TRACKS])
+{
+    // The keyboard copy hides what sounds, the pressed copy shows only that.
+    const bool sounding = pressedCopy;
+    model->setAllVisible(!sounding);
+    if (states[PIANO_TRACK].size() != notes[PIANO_TRACK].size()) FATAL("Note LUTs differ!");
+    for (int track = 0; track < MIDI_LIGHTS_TRACKS; track++) {
+        // The other tracks are not compared; a state past the note list has no note to play.
+        for (size_t i = 0; i < states[track].size() && i < notes[track].size(); i++) {
+            if (!states[track][i]) continue;
+            int key = (int)notes[track][i] - MIDI_LIGHTS_FIRST_NOTE;
+            if (key < 0 || key >= MIDI_LIGHTS_KEYS) FATAL("Tried to play note %i", key);
+            model->setVisibleByName(midiLightsKeyName(key), sounding);
+        }
+    }
+}
+
+// >> scene
+static void placeKeyboard(Objects3D* model, ShaderProgram* plainShader)
+{
+    rotateMatrix(model->transform, -90.0f, 1, 0, 0);
+    rotateMatrix(model->transform, -90.0f, 0, 0, 1);
+    scaleMatrix(model->transform, 0.2f, 0.2f, 0.2f);
+    model->plainShader = plainShader;
+}
+
+void MIDILights::init()
+{
+    glowBuffer = new Fbo();
+    if (!wallTexture.load(MIDI_LIGHTS_WALL, GL_LINEAR, GL_LINEAR, true, true)) FATAL_LOCATION();
+    if (!wallNormalMap.load(MIDI_LIGHTS_WALL_NORMALS, GL_LINEAR, GL_LINEAR, true, true)) FATAL_LOCATION();
+    midiLightsFillColours(colours);
+    midiLightsSetupLights(lights, lightVelocities, colours);
+
+    glMatrixMode(GL_MODELVIEW);
+    load(MIDI_LIGHTS_MODEL, &keyboard);
+    placeKeyboard(&keyboard, shaders->multiMaterialNotex);
+    load(MIDI_LIGHTS_MODEL, &pressedKeyboard);
+    placeKeyboard(&pressedKeyboard, shaders->multiMaterialNotex);
+    // Pressed black keys glow white like the white ones.
+    for (int key : MIDI_LIGHTS_BLACK_KEY_NUMBERS) pressedKeyboard.assignMaterial(midiLightsKeyName(key));
+    CHECK_GL();
+}
+
+void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy)
+{
+    for (int track = 0; track < MIDI_LIGHTS_TRACKS; track++) {
+        trackStates[track] = music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[track]);
+        trackNotes[track] = music->getNoteLUT(MIDI_LIGHTS_TRACK_NAMES[track]);
+    }
+    if (pressedCopy) glRotatef(PRESSED_TILT, 1, 0, 0);
+    midiLightsShowKeys(model, pressedCopy, trackStates, trackNotes);
+    glPushMatrix();
+    glMultMatrixf(model->transform);
+    model->drawNode(model->root, model->root.mirrored);
+    glPopMatrix();
+    if (pressedCopy) glRotatef(-PRESSED_TILT, 1, 0, 0);
+}
+
+void MIDILights::draw()
+{
+    if (!s_midiLights.bump) {
+        s_midiLights.bump = shaders->multiDiffuseBump;
+        s_midiLights.blur = shaders->blur;
+    }
+
+    // Beat values.
+    const float s = music->meanTimeStep * SWAY_PER_BEAT_STEP;
+    const float k = (float)music->meanPositionStep * DIM_PER_BYTE_STEP;
+    gluLookAt(0, 0, CAMERA_DISTANCE, 0, 0, 0, 0, 1, 0);
+    s_midiLights.swayPhase += s;
+    const float phase = s_midiLights.swayPhase;
+
+    // Lights: the scene's own until beat 190, then the model's, swinging sideways.
+    const float now = music->getTime();
+    if (now < SECOND_WINDOW_BEAT) {
+        for (int i = 0; i < MIDI_LIGHTS_LIGHTS; i++) {
+            midiLightsMoveLight(&lights[i], lightPositions[i], lightVelocities[i], s, k, phase);
+            applyLight(i, lights[i]);
+        }
+    } else {
+        const float a = sinf(now * 0.5f) + 1.0f;
+        glTranslatef(2.0f * a, -1.0f, 0.0f);
+        keyboard.setupLights();
+        glTranslatef(-2.0f * a, 1.0f, 0.0f);
+    }
+    // Colours for the next frame: triggers first, since a state query marks a note as reported.
+    midiLightsPianoColours(lights, music->getNoteTriggers(MIDI_LIGHTS_TRACK_NAMES[PIANO_TRACK]), colours);
+    midiLightsBassColours(lights, music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[BASS_TRACK]),
+                          music->getSpectrumLevel(), colours);
+
+    // State: the bump program with the wall's maps.
+    s_midiLights.bump->bind();
+    s_midiLights.bump->setUniform1i("NormalMap", NORMAL_MAP_UNIT);
+    s_midiLights.bump->setUniform1i("Num_lights", MIDI_LIGHTS_LIGHTS);
+    glActiveTextureARB(GL_TEXTURE1_ARB);
+    glBindTexture(GL_TEXTURE_2D, wallNormalMap.textureId);
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, wallTexture.textureId);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glTranslatef(0.0f, KEYBOARD_DROP, 0.0f);
+    glRotatef(sinf(phase), 0, 1, 0);
+    glRotatef(cosf(phase), 0, 0, 1);
+
+    // Glow pass: the pressed keys alone.
+    glowBuffer->bindForDrawing(true);
+    renderKeyboard(&pressedKeyboard, true);
+    glPopAttrib();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+
+    // Main pass over the shared picture: the keys that are up, then the pressed ones.
+    fbo->bindForDrawing(false);
+    renderKeyboard(&keyboard, false);
+    renderKeyboard(&pressedKeyboard, true);
+
+    // The glow, blurred and added.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    s_midiLights.blur->bind();
+    glColor4f(1, 1, 1, 1);
+    glowBuffer->drawAttachments();
+    glPopAttrib();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    CHECK_GL();
+}
