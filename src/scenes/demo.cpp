@@ -9,6 +9,7 @@
 #include "scenes/scene_spacexplosion/scene_spacexplosion.h" // Spacexplosion
 #include "scenes/scene_oscilloscope/scene_oscilloscope.h" // Oscilloscope
 #include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
+#include "scenes/scene_speakers/scene_speakers.h" // Speakers
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
 #include "util/fbo/fbo.h"        // Fbo
@@ -40,7 +41,7 @@ const TimelineRow TIMELINE[] = {
     {make<Oscilloscope>, 258, 264},
     // {make<Greetings>, 258, 264},
     // {make<TextSnake>, 296, REST_OF_SHOW},
-    // {make<Speakers>, 0, REST_OF_SHOW},
+    {make<Speakers>, 0, REST_OF_SHOW},
     {make<GlitchLogo>, 0, 40},
     {nullptr, 0.0f, 0.0f},
 };
