@@ -6,6 +6,7 @@
 #include "platform/report.h"     // CHECK_GL
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
 #include "scenes/scene_glowgreets/scene_glowgreets.h" // GlowGreets
+#include "scenes/scene_midilights/scene_midilights.h" // MIDILights
 #include "scenes/scene_spacexplosion/scene_spacexplosion.h" // Spacexplosion
 #include "scenes/scene_oscilloscope/scene_oscilloscope.h" // Oscilloscope
 #include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
@@ -29,12 +30,12 @@ static const float REST_OF_SHOW = 1000000000.0f;
 const TimelineRow TIMELINE[] = {
     {make<RandomSSPics>, 104, 136},
     {make<Spacexplosion>, 136, 168},
-    // {make<MIDILights>, 136, 168},
+    {make<MIDILights>, 136, 168},
     {make<Oscilloscope>, 168, 172},
     // {make<TextBigSprite>, 172, 184},
     // {make<TextFire>, 184, 200},
     {make<Spacexplosion>, 200, 216},
-    // {make<MIDILights>, 200, 216},
+    {make<MIDILights>, 200, 216},
     // {make<SpectrumBoxes>, 216, 232},
     // {make<TextDance>, 232, 248},
     {make<GlowGreets>, 248, 296},
