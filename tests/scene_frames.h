@@ -59,6 +59,20 @@ inline Music* startSong()
     return music;
 }
 
+// The show's own song at its tempo (140 BPM), for looking at scenes with real music.
+inline Music* startRealSong()
+{
+    makeFolders("data/common/music");
+    writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("data/common/music/dubr0lp.mp3")));
+    accessMode = ACCESS_LOOSE;
+    audioUseVirtualOutput(true);
+    musicResetClock();
+    Music* music = new Music();
+    music->bpm = 140.0f;
+    music->play();
+    return music;
+}
+
 inline void stopSong(Music* music)
 {
     delete music;
