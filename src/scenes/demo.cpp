@@ -10,6 +10,7 @@
 #include "scenes/scene_spacexplosion/scene_spacexplosion.h" // Spacexplosion
 #include "scenes/scene_oscilloscope/scene_oscilloscope.h" // Oscilloscope
 #include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
+#include "scenes/scene_spectrumboxes/scene_spectrumboxes.h" // SpectrumBoxes
 #include "scenes/scene_speakers/scene_speakers.h" // Speakers
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
@@ -36,7 +37,7 @@ const TimelineRow TIMELINE[] = {
     // {make<TextFire>, 184, 200},
     {make<Spacexplosion>, 200, 216},
     {make<MIDILights>, 200, 216},
-    // {make<SpectrumBoxes>, 216, 232},
+    {make<SpectrumBoxes>, 216, 232},
     // {make<TextDance>, 232, 248},
     {make<GlowGreets>, 248, 296},
     {make<Oscilloscope>, 258, 264},
