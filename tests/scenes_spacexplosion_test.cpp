@@ -429,6 +429,34 @@ TEST_F(SpacexplosionFrames, CameraSlidesWithTheBeat)
     EXPECT_NEAR(farFacts.centreY, 0.5, 0.05);
 }
 
+TEST_F(SpacexplosionFrames, EndsOfBothWindowsAtTheSongsTempo)
+{
+    // At 140 beats a minute the first window lasts 13.7 s and the second 6.9 s more: the cloud
+    // then reaches past the eye, which is 170 to 225 units from the origin.
+    srand(1);
+    addScene(136, 168);
+    addScene(200, 216);
+    const float firstSeconds = 32.0f * 60.0f / 140.0f, secondSeconds = 16.0f * 60.0f / 140.0f;
+    const int firstFrames = (int)(firstSeconds / 0.25f), secondFrames = (int)(secondSeconds / 0.25f);
+    for (int i = 0; i <= firstFrames; i++) frameAt(136.0 + 31.9 * i / firstFrames, 0.25f);
+    Bytes endOfFirst = readFbo(s_fbo);
+    for (int i = 0; i <= secondFrames; i++) frameAt(200.0 + 15.9 * i / secondFrames, 0.25f);
+    Bytes endOfSecond = readFbo(s_fbo);
+    savePicture("spacexplosion_beat168.png", endOfFirst);
+    savePicture("spacexplosion_beat216_song.png", endOfSecond);
+    EXPECT_NEAR(spacexplosionState().burstClock, 0.25f * (firstFrames + secondFrames + 2), 1e-3);
+    // A field of stars all over the picture, thinner in the second window, and no white-out.
+    PictureFacts first = factsOf(endOfFirst), second = factsOf(endOfSecond);
+    EXPECT_GT(first.litShare, 0.05) << "see spacexplosion_beat168.png";
+    EXPECT_GT(second.litShare, 0.02) << "see spacexplosion_beat216_song.png";
+    EXPECT_LT(second.litShare, first.litShare);
+    EXPECT_NEAR(first.centreX, 0.5, 0.1);
+    EXPECT_NEAR(first.centreY, 0.5, 0.1);
+    const double pixels = WINDOW_WIDTH * WINDOW_HEIGHT;
+    EXPECT_LT(first.sum[1] / pixels, 128.0);
+    EXPECT_LT(second.sum[1] / pixels, 128.0);
+}
+
 // >> failures
 TEST_F(SpacexplosionFrames, MissingPointParametersWarnOnceAndDrawABlackFbo)
 {
