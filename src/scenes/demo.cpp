@@ -5,6 +5,7 @@
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
+#include "scenes/scene_greetings/scene_greetings.h" // Greetings
 #include "scenes/scene_glowgreets/scene_glowgreets.h" // GlowGreets
 #include "scenes/scene_midilights/scene_midilights.h" // MIDILights
 #include "scenes/scene_spacexplosion/scene_spacexplosion.h" // Spacexplosion
@@ -12,6 +13,7 @@
 #include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
 #include "scenes/scene_spectrumboxes/scene_spectrumboxes.h" // SpectrumBoxes
 #include "scenes/scene_speakers/scene_speakers.h" // Speakers
+#include "scenes/scene_textsnake/scene_textsnake.h" // TextSnake
 #include "scenes/shaderset.h"    // ShaderSet
 #include "util/asciiengine/asciiengine.h" // AsciiEngine
 #include "util/fbo/fbo.h"        // Fbo
@@ -41,8 +43,8 @@ const TimelineRow TIMELINE[] = {
     // {make<TextDance>, 232, 248},
     {make<GlowGreets>, 248, 296},
     {make<Oscilloscope>, 258, 264},
-    // {make<Greetings>, 258, 264},
-    // {make<TextSnake>, 296, REST_OF_SHOW},
+    {make<Greetings>, 258, 264},
+    {make<TextSnake>, 296, REST_OF_SHOW},
     {make<Speakers>, 0, REST_OF_SHOW},
     {make<GlitchLogo>, 0, 40},
     {nullptr, 0.0f, 0.0f},
