@@ -12,6 +12,9 @@
 #include "scenes/scene_oscilloscope/scene_oscilloscope.h" // Oscilloscope
 #include "scenes/scene_randomsspics/scene_randomsspics.h" // RandomSSPics
 #include "scenes/scene_spectrumboxes/scene_spectrumboxes.h" // SpectrumBoxes
+#include "scenes/scene_textbigsprite/scene_textbigsprite.h" // TextBigSprite
+#include "scenes/scene_textdance/scene_textdance.h" // TextDance
+#include "scenes/scene_textfire/scene_textfire.h" // TextFire
 #include "scenes/scene_speakers/scene_speakers.h" // Speakers
 #include "scenes/scene_textsnake/scene_textsnake.h" // TextSnake
 #include "scenes/shaderset.h"    // ShaderSet
@@ -35,12 +38,12 @@ const TimelineRow TIMELINE[] = {
     {make<Spacexplosion>, 136, 168},
     {make<MIDILights>, 136, 168},
     {make<Oscilloscope>, 168, 172},
-    // {make<TextBigSprite>, 172, 184},
-    // {make<TextFire>, 184, 200},
+    {make<TextBigSprite>, 172, 184},
+    {make<TextFire>, 184, 200},
     {make<Spacexplosion>, 200, 216},
     {make<MIDILights>, 200, 216},
     {make<SpectrumBoxes>, 216, 232},
-    // {make<TextDance>, 232, 248},
+    {make<TextDance>, 232, 248},
     {make<GlowGreets>, 248, 296},
     {make<Oscilloscope>, 258, 264},
     {make<Greetings>, 258, 264},
