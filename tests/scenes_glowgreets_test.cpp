@@ -239,10 +239,17 @@ protected:
     std::vector<Template*> scenes;
     KeyState keys;
     Bytes frame; // the last frame's Fbo picture
+    bool changedFolder = false;
 
     void SetUp() override
     {
         REQUIRE_GL_WINDOW(WINDOW_WIDTH, WINDOW_HEIGHT);
+        // A folder per test: CTest may run the tests of this program side by side in one folder,
+        // and they write different pictures under the same names.
+        const char* name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        mkdir(name, 0755);
+        ASSERT_EQ(chdir(name), 0);
+        changedFolder = true;
         mkdir("data", 0755);
         mkdir("data/common", 0755);
         mkdir("data/common/music", 0755);
@@ -279,6 +286,9 @@ protected:
             delete music;
             audioClose();
             audioUseVirtualOutput(false);
+        }
+        if (changedFolder) {
+            EXPECT_EQ(chdir(".."), 0);
         }
     }
     // One frame as the driver draws it at scene time t (beats after 248); the clock runs forward
