@@ -222,12 +222,12 @@ static void savePicture(const char* path, const Bytes& rgbBottomUp, int width, i
     Bytes top(rgbBottomUp.size());
     size_t row = (size_t)width * 3;
     for (int y = 0; y < height; y++) memcpy(&top[y * row], &rgbBottomUp[(height - 1 - y) * row], row);
-    testimg::PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = 2;
-    spec.mode = testimg::FIXED;
-    writeTestFile(path, testimg::makePng(spec, top));
+    testimg::PngSpec png;
+    png.width = width;
+    png.height = height;
+    png.colorType = 2;
+    png.mode = testimg::FIXED;
+    writeTestFile(path, testimg::makePng(png, top));
 }
 
 class GlowGreetsFrames : public testing::Test {
