@@ -239,8 +239,11 @@ void MIDILights::draw()
     }
     // Colours for the next frame: triggers first, since a state query marks a note as reported.
     midiLightsPianoColours(lights, music->getNoteTriggers(MIDI_LIGHTS_TRACK_NAMES[PIANO_TRACK]), colours);
-    midiLightsBassColours(lights, music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[BASS_TRACK]),
-                          music->getSpectrumLevel(), colours);
+    const std::vector<bool> bass = music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[BASS_TRACK]);
+    bool bassSounds = false;
+    for (bool sounding : bass) bassSounds = bassSounds || sounding;
+    // The level is only asked for when a bass note sounds: the query moves the loudest sum kept.
+    if (bassSounds) midiLightsBassColours(lights, bass, music->getSpectrumLevel(), colours);
 
     // State: the bump program with the wall's maps.
     s_midiLights.bump->bind();
