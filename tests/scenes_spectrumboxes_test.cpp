@@ -1,6 +1,6 @@
 // SpectrumBoxes: the band table and levels, stack heights and colours, when rows are made (never
-// at a lag of exactly 1/32, and a bounded catch-up at the window's first frame), the ring, the
-// light's brightness and the camera; and frames drawn through the driver with a sine song.
+// at a lag of exactly 1/32, and a bounded catch-up at the window's first frame), the ring and the
+// light's brightness; and frames drawn through the driver with a sine song.
 #include "scenes/scene_spectrumboxes/scene_spectrumboxes.h"
 
 #include "scene_frames.h"
@@ -132,7 +132,7 @@ TEST(SpectrumBoxesRows, RingRunsDownAndWraps)
     EXPECT_EQ(spectrumRingAfter(0, 1000000000000L), (int)((96 - 1000000000000L % 96) % 96));
 }
 
-// >> light and camera
+// >> light
 TEST(SpectrumBoxesLight, BrightnessAgainstTheLoudestSoFar)
 {
     float levels[SPECTRUM_BANDS] = {0.01f, 0.01f, 0.01f, 0.01f, 0.01f, 9.0f, 9.0f};
@@ -148,18 +148,6 @@ TEST(SpectrumBoxesLight, BrightnessAgainstTheLoudestSoFar)
     EXPECT_NEAR(loudest, 0.4f, 1e-6);
     float silent[SPECTRUM_BANDS] = {};
     EXPECT_EQ(spectrumBrightness(silent, &loudest), 0.0f);
-}
-
-TEST(SpectrumBoxesCamera, SwaysAroundTheWaterfall)
-{
-    float eye[3];
-    spectrumCameraEye(0.0f, eye);
-    EXPECT_FLOAT_EQ(eye[0], -5.0f);
-    EXPECT_FLOAT_EQ(eye[1], 5.0f);
-    EXPECT_FLOAT_EQ(eye[2], 40.0f);
-    spectrumCameraEye((float)M_PI / 2.0f, eye);
-    EXPECT_NEAR(eye[0], 10.0f, 1e-5);
-    EXPECT_NEAR(eye[1], 10.0f * cosf((float)M_PI / 3.0f) - 5.0f, 1e-5);
 }
 
 // >> frames
