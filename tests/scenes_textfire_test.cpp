@@ -7,7 +7,6 @@
 #include "scenes_text_support.h"
 #include "util/asciiengine/asciifire.h"
 #include "util/asciiengine/rawloader.h" // RawImage
-#include <math.h>
 
 using namespace textscene;
 
