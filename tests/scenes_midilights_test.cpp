@@ -514,8 +514,14 @@ static int brighterPixels(const Picture& pressed, const Picture& up, double* mea
 
 TEST_F(MidiLightsFrames, PressedKeysLightUpOverTheParticles)
 {
-    // Warm up the lights, then hold them still.
-    for (int frame = 0; frame < 30; frame++) frameAt(137.0 + frame * 0.03, true);
+    // A few frames of motion, then the lights held still in front of the keys at full colour.
+    for (int frame = 0; frame < 5; frame++) frameAt(137.0 + frame * 0.03, true);
+    const float places[MIDI_LIGHTS_LIGHTS][3] = {{-3, 0.5f, 2.5f}, {2.5f, -1.5f, 1.5f}, {0.5f, 1.5f, 3.5f},
+                                                 {-1, -3.5f, 1}, {3.5f, 2.5f, 2}};
+    for (int i = 0; i < MIDI_LIGHTS_LIGHTS; i++) {
+        for (int axis = 0; axis < 3; axis++) scene->lightPositions[i][axis] = places[i][axis];
+        scene->lights[i].diffuse = {scene->colours[i][0], scene->colours[i][1], scene->colours[i][2], 1};
+    }
     frameAt(139.5, false); // nothing sounds
     Picture up = shared();
     frameAt(142.0, false); // the low piano chord and the bass note
