@@ -388,6 +388,33 @@ TEST(DaeParse, DeepNestingIsRefusedBeforeTheXmlParser)
     EXPECT_FALSE(p.ok);
     EXPECT_NE(p.message.find("DAE_MAX_XML_DEPTH"), std::string::npos) << p.message;
 
+    // Markup that hides a "/>" or "</" from a naive count still nests for the XML parser: quoted
+    // values, comments, CDATA, unquoted values, names with high bytes, declarations inside elements.
+    const char* disguises[][2] = {
+        {"<node x=\"/>\">", "</node>"},
+        {"<node x='</node>'>", "</node>"},
+        {"<node><!-- </node> -->", "</node>"},
+        {"<node><![CDATA[</node>]]>", "</node>"},
+        {"<node x=a\"/>", "</node>"},  // an unquoted value ends at the '/', so this one closes
+        {"<\xC3\xA9>", "</\xC3\xA9>"},
+        {"<node><?xml version='</node>'?>", "</node>"},
+    };
+    for (size_t d = 0; d < sizeof disguises / sizeof disguises[0]; d++) {
+        std::string deep, shut;
+        for (int i = 0; i < DAE_MAX_XML_DEPTH + 10; i++) {
+            deep += disguises[d][0];
+            shut += disguises[d][1];
+        }
+        Parsed r;
+        parse(document("<library_geometries/><library_visual_scenes><visual_scene>" + deep + shut +
+                       "</visual_scene></library_visual_scenes>"),
+              &r);
+        EXPECT_FALSE(r.ok) << d;
+        if (d != 4) {
+            EXPECT_NE(r.message.find("DAE_MAX_XML_DEPTH"), std::string::npos) << d << r.message;
+        }
+    }
+
     std::string nodes, ends;
     for (int i = 0; i < DAE_MAX_NODE_DEPTH + 2; i++) {
         nodes += "<node id=\"n\">";

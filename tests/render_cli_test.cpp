@@ -1,13 +1,15 @@
-// The offline tools refuse bad arguments with their usage and exit code 2, before opening anything.
+// The offline tools as their users call them: bad arguments get the usage and exit code 2 before
+// anything opens; real runs over the loose data tree name their pictures, say when a beat is past
+// the song's end, repeat themselves pixel for pixel, and capture as many frames as audio.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
-static int run(const std::string& tool, const std::string& arguments)
+static int run(const std::string& tool, const std::string& arguments, const char* errors = "/dev/null")
 {
-    std::string command = std::string(HALVOREN_BINARY_DIR) + "/tools/render/" + tool + " " + arguments + " 2>/dev/null";
+    std::string command = std::string(HALVOREN_BINARY_DIR) + "/tools/render/" + tool + " " + arguments + " 2>" + errors;
     int status = system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -34,4 +36,53 @@ TEST(OfflineTools, BadArgumentsGetUsageAndExitCodeTwo)
     for (const char* c : renderCases) EXPECT_EQ(run("halvoren-render", c), 2) << c;
     const char* captureCases[] = {"--fps 0", "--from 10 --to 5", "--to", "--width 100000", "--what 1"};
     for (const char* c : captureCases) EXPECT_EQ(run("halvoren-capture", c), 2) << c;
+}
+
+static std::string readText(const std::string& path)
+{
+    std::vector<uint8_t> bytes = readTestFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+static bool fileExists(const std::string& path) { return !readTestFile(path).empty(); }
+
+TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfAndSaysWhenABeatIsPastTheEnd)
+{
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    // Small pictures from a late start keep this quick; beat 400 is long after the song's end.
+    const std::string common = "--data " + sourcePath("") + " --width 160 --height 90 --fps 10 --from 327 "
+                               "--beat 328 --beat 400 ";
+    ASSERT_EQ(run("halvoren-render", common + "--out first.png", "first.err"), 0) << readText("first.err");
+    ASSERT_EQ(run("halvoren-render", common + "--out second.png", "second.err"), 0) << readText("second.err");
+    EXPECT_FALSE(fileExists("first.png")); // several beats: one file each, named after its beat
+    ASSERT_TRUE(fileExists("first-328.png"));
+    ASSERT_TRUE(fileExists("first-400.png"));
+    EXPECT_NE(readText("first.err").find("beat 400 is past the end of the song"), std::string::npos)
+        << readText("first.err");
+    EXPECT_EQ(readText("first.err").find("beat 328 is past"), std::string::npos);
+    // The PNG writer is deterministic, so equal pixels mean equal files.
+    EXPECT_TRUE(readTestFile("first-328.png") == readTestFile("second-328.png"));
+    EXPECT_TRUE(readTestFile("first-400.png") == readTestFile("second-400.png"));
+    EXPECT_FALSE(readTestFile("first-328.png") == readTestFile("first-400.png"));
+}
+
+TEST(OfflineTools, CaptureWritesAsManyFramesAsItsAudioLasts)
+{
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    // Two beats at 140 beats per minute and 15 frames per second: 6/7 s, 12 whole frames.
+    ASSERT_EQ(run("halvoren-capture", "--data " + sourcePath("") + " --out clip --from 100 --to 102 --fps 15 "
+                  "--width 160 --height 90 >capture.out", "capture.err"), 0) << readText("capture.err");
+    int frames = 0;
+    char name[64];
+    for (;; frames++) {
+        snprintf(name, sizeof name, "clip/frame_%06d.png", frames);
+        if (!fileExists(name)) break;
+    }
+    EXPECT_EQ(frames, 12);
+    std::vector<uint8_t> wav = readTestFile("clip/audio.wav");
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    // 16-bit stereo at 44.1 kHz after the 44-byte header: the audio lasts as long as the frames.
+    double audioSeconds = (wav.size() - 44) / 176400.0;
+    EXPECT_NEAR(audioSeconds, frames / 15.0, 1.0 / 15.0);
 }

@@ -78,7 +78,7 @@ TEST(VisualRegression, ShowMatchesReferences)
     }
 }
 
-TEST(VisualRegression, SameArgumentsGiveTheSamePixels)
+TEST(VisualRegression, PngRoundTripKeepsEveryPixel)
 {
     // A picture encoded and decoded again is the same picture (the references go through this).
     Image image;

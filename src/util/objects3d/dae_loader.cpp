@@ -6,11 +6,13 @@
 #include "util/objects3d/objects3d.h"  // Objects3D, SceneNode, GeomObject
 #include "util/texture/texture.h"      // Texture
 
+#include <ctype.h>
 #include <errno.h>
 #include <limits.h>
 #include <math.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <strings.h>
 #include <stdlib.h>
 #include <string.h>
 #include <tinyxml.h>
@@ -188,24 +190,56 @@ static float determinant3(const float m[16])
 // >> document checks
 
 // Deepest element nesting, counted on the raw text so that a hostile document cannot drive the
-// XML parser's recursion off the stack. Comments and quoted '>' may miscount by a little.
+// XML parser's recursion off the stack. The scan reads markup the way the parser does: quoted
+// attribute values, comments and CDATA hide their '<', '>' and '/'; other markup ("<?", "<!")
+// nests nothing and ends at its first '>'. An XML declaration inside an element (whose quoted
+// values the parser reads past a '>') counts as too deep. Where the scan could differ from the
+// parser it counts deeper, never shallower.
+static const char* skipPast(const char* s, const char* end)
+{
+    const char* found = strstr(s, end);
+    return found ? found + strlen(end) : s + strlen(s);
+}
+
+static bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 static int elementDepth(const char* s)
 {
     int depth = 0, deepest = 0;
-    bool inOpenTag = false;
-    for (; *s; s++) {
-        if (s[0] == '<') {
-            if (s[1] == '/') {
-                depth--;
-            } else if ((s[1] >= 'a' && s[1] <= 'z') || (s[1] >= 'A' && s[1] <= 'Z') || s[1] == '_') {
-                inOpenTag = true;
+    while (*s) {
+        unsigned char next = (unsigned char)s[1];
+        if (*s != '<') {
+            s++;
+        } else if (!strncmp(s, "<!--", 4)) {
+            s = skipPast(s + 4, "-->");
+        } else if (!strncmp(s, "<![CDATA[", 9)) {
+            s = skipPast(s + 9, "]]>");
+        } else if (next == '/') {
+            s = skipPast(s + 2, ">");
+            if (depth > 0) depth--;
+        } else if (isalpha(next) || next == '_' || next >= 127) { // the parser takes any high byte as a letter
+            // An opening tag: it nests unless it ends in "/>".
+            bool selfClosing = false;
+            for (s++; *s && *s != '>';) {
+                if (*s != '=') {
+                    selfClosing = *s++ == '/';
+                    continue;
+                }
+                for (s++; isXmlSpace(*s); s++) {}
+                if (*s == '"' || *s == '\'') {
+                    const char* close = strchr(s + 1, *s);
+                    s = close ? close + 1 : s + strlen(s);
+                } else {
+                    while (*s && !isXmlSpace(*s) && *s != '/' && *s != '>') s++;
+                }
+                selfClosing = false;
             }
-        } else if (s[0] == '>' && inOpenTag) {
-            inOpenTag = false;
-            if (s[-1] != '/') {
-                depth++;
-                if (depth > deepest) deepest = depth;
-            }
+            if (*s) s++;
+            if (!selfClosing && ++depth > deepest) deepest = depth;
+        } else if (depth > 0 && !strncasecmp(s, "<?xml", 5)) {
+            return INT_MAX;
+        } else {
+            s = skipPast(s + 1, ">"); // declaration, doctype or other markup
         }
     }
     return deepest;
