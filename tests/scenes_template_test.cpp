@@ -102,6 +102,20 @@ TEST(Template, ApplyStateSetsEverySwitchEveryTime)
     EXPECT_FALSE(glIsEnabled(GL_VERTEX_PROGRAM_ARB));
     EXPECT_FALSE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
 
+    // A light switched off has no colour left for the per-pixel lighting programs to read.
+    for (int i = 0; i < TEMPLATE_LIGHTS; i++) {
+        GLfloat diffuse[4], specular[4], ambient[4];
+        glGetLightfv(GL_LIGHT0 + i, GL_DIFFUSE, diffuse);
+        glGetLightfv(GL_LIGHT0 + i, GL_SPECULAR, specular);
+        glGetLightfv(GL_LIGHT0 + i, GL_AMBIENT, ambient);
+        if (opposite.light[i]) continue;
+        for (int c = 0; c < 3; c++) {
+            EXPECT_EQ(diffuse[c], 0.0f) << "light " << i;
+            EXPECT_EQ(specular[c], 0.0f) << "light " << i;
+            EXPECT_EQ(ambient[c], 0.0f) << "light " << i;
+        }
+    }
+
     // The next scene gets its own switches back, whatever the previous one left.
     plain.applyState();
     expectSwitches(plain);

@@ -7,6 +7,9 @@
 //                                              few keys pressed and their glow added as the scene
 //                                              adds it, under the scene's spot lights (first
 //                                              window) and under the model's own (second window)
+//   halvoren-modelview file <model> <out folder>  any .dae or .ase model, drawn through drawNode
+//                                              from a fixed view of the origin under one white
+//                                              light at the eye, into model.png
 // Run it from the source tree's root: models and shaders are opened as "data/...".
 #include "image.h"
 #include "platform/platform.h"
@@ -54,6 +57,13 @@ static void drawModel(Objects3D* model)
     glMultMatrixf(model->transform);
     model->drawNode(model->root, model->root.mirrored);
     glPopMatrix();
+}
+
+static size_t triangleCount(const Objects3D& model)
+{
+    size_t triangles = 0;
+    for (const GeomObject& object : model.geomObjects) triangles += object.faces.size();
+    return triangles;
 }
 
 static void beginFrame(bool lighting)
@@ -110,8 +120,8 @@ static int speakers(const std::string& folder)
 {
     Objects3D model;
     if (!load(SPEAKERS, &model)) return 1;
-    printf("%zu cameras, %zu lights, %zu materials, %zu meshes\n", model.cameras.size(), model.lights.size(),
-           model.materials.size(), model.geomObjects.size());
+    printf("%zu cameras, %zu lights, %zu materials, %zu meshes, %zu triangles\n", model.cameras.size(),
+           model.lights.size(), model.materials.size(), model.geomObjects.size(), triangleCount(model));
     if (model.cameras.size() < 6 || model.lights.size() < 4) {
         fprintf(stderr, "the sound system needs 6 cameras and 4 lights\n");
         return 1;
@@ -303,7 +313,8 @@ static int keyboard(const std::string& folder)
 {
     Objects3D keys, pressed;
     if (!load(KEYBOARD, &keys) || !load(KEYBOARD, &pressed)) return 1;
-    printf("%zu lights, %zu materials, %zu meshes\n", keys.lights.size(), keys.materials.size(), keys.geomObjects.size());
+    printf("%zu lights, %zu materials, %zu meshes, %zu triangles\n", keys.lights.size(), keys.materials.size(),
+           keys.geomObjects.size(), triangleCount(keys));
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     placeKeyboard(&keys);
@@ -348,10 +359,44 @@ static int keyboard(const std::string& folder)
     return 0;
 }
 
+// >> any model
+
+static int anyModel(const char* path, const std::string& folder)
+{
+    Objects3D model;
+    if (!load(path, &model)) {
+        fprintf(stderr, "%s: not a .dae or .ase model\n", path);
+        return 1;
+    }
+    printf("%s: %zu meshes, %zu triangles, %zu materials, %zu nodes below the root\n", path,
+           model.geomObjects.size(), triangleCount(model), model.materials.size(), model.root.children.size());
+    model.plainShader = new ShaderProgram("multi_material_notex.vert", "multi_material_notex.frag");
+    beginFrame(true);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(40.0, (double)WIDTH / HEIGHT, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const float eye[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1}, dim[4] = {0.15f, 0.15f, 0.15f, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, eye); // at the eye: every face the camera sees is lit
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, dim);
+    glEnable(GL_LIGHT0);
+    gluLookAt(4, 3, 6, 0, 0, 0, 0, 1, 0);
+    glColor4f(1, 1, 1, 1);
+    model.setAllVisible(true);
+    drawModel(&model);
+    save(folder, "model.png", grab());
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc < 3) {
-        fprintf(stderr, "usage: %s speakers|keyboard <out folder>\n", argv[0]);
+    bool anyFile = argc >= 2 && strcmp(argv[1], "file") == 0;
+    if (argc < 3 || (anyFile && argc < 4)) {
+        fprintf(stderr, "usage: %s speakers|keyboard <out folder>\n       %s file <model> <out folder>\n", argv[0],
+                argv[0]);
         return 2;
     }
     platformSetHeadlessBoxes(true);
@@ -361,7 +406,8 @@ int main(int argc, char** argv)
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     if (!SDL_SetVideoMode(WIDTH, HEIGHT, 32, SDL_OPENGL)) return 1;
     if (glewInit() != GLEW_OK) return 1;
-    int result = strcmp(argv[1], "keyboard") == 0 ? keyboard(argv[2]) : speakers(argv[2]);
+    int result = anyFile ? anyModel(argv[2], argv[3])
+                 : strcmp(argv[1], "keyboard") == 0 ? keyboard(argv[2]) : speakers(argv[2]);
     SDL_Quit();
     return result;
 }
