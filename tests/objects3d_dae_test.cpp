@@ -267,6 +267,16 @@ TEST(DaeParse, NegativeScaleSetsMirroredAndMatrixIsReadRowByRow)
     EXPECT_FLOAT_EQ(m.model.root.children[0].matrix[12], 5);
     EXPECT_FLOAT_EQ(m.model.root.children[0].matrix[14], 7);
     EXPECT_FLOAT_EQ(m.model.root.children[0].matrix[3], 0);
+
+    // Numbers after the ones a transform needs are ignored.
+    Parsed moved, extra;
+    parse(oneMesh(vertexOnlyTriangles(), "", "<translate>1 2 3 4</translate>"), &moved);
+    ASSERT_TRUE(moved.ok) << moved.message;
+    EXPECT_FLOAT_EQ(moved.model.root.children[0].matrix[14], 3);
+    parse(oneMesh(vertexOnlyTriangles(), "", "<matrix>1 0 0 5 0 1 0 6 0 0 1 7 0 0 0 1 9</matrix>"), &extra);
+    ASSERT_TRUE(extra.ok) << extra.message;
+    EXPECT_FLOAT_EQ(extra.model.root.children[0].matrix[13], 6);
+    EXPECT_FLOAT_EQ(extra.model.root.children[0].matrix[15], 1);
 }
 
 TEST(DaeParse, CamerasArePlacedFromTranslateAndRotate)

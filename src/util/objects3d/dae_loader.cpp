@@ -543,10 +543,9 @@ static bool readGeometries(DaeParser* p, const TiXmlElement* library)
 // Reads exactly `count` numbers of a transform element.
 static bool readTransform(DaeParser* p, const TiXmlElement* e, const char* nodeName, float* values, int count)
 {
-    std::vector<float> numbers;
-    if (!readFloats(text(e), &numbers, count) || (int)numbers.size() != count)
+    // The first `count` numbers count; anything after them is ignored, as other readers do.
+    if (readLeadingFloats(text(e), values, count) < count)
         return fail(p, "The %s of node %s needs %i numbers", e->Value(), nodeName, count);
-    memcpy(values, numbers.data(), count * sizeof(float));
     return true;
 }
 
