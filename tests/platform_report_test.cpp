@@ -66,6 +66,17 @@ TEST(Report, GlErrorCheckIsFatalWithItsCaption)
             checkGlError("src/x.cpp", 5);
         },
         testing::ExitedWithCode(1), "^OpenGL error detected\nGL_INVALID_ENUM in file src/x.cpp:5\n$");
+    // A code the check has no name for: clearing a framebuffer object with no attachment gives
+    // GL_INVALID_FRAMEBUFFER_OPERATION.
+    EXPECT_EXIT(
+        {
+            GLuint empty = 0;
+            glGenFramebuffersEXT(1, &empty);
+            glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, empty);
+            glClear(GL_COLOR_BUFFER_BIT);
+            checkGlError("src/y.cpp", 9);
+        },
+        testing::ExitedWithCode(1), "^OpenGL error detected\nUnknown GL error in file src/y.cpp:9\n$");
 }
 
 TEST(Clock, VirtualTimeDrivesCounterTickAndSleep)
