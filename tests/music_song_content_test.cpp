@@ -9,6 +9,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
@@ -135,6 +136,14 @@ TEST(SongMidi, ParsesAt140BeatsPerMinuteIn4_4WithTheTracksTheScenesName)
     EXPECT_EQ(song.midi.timeSigDenominator, 4);
     for (const char* name : {"Piano", "TAL-BassLine 02", "Ravelead", "beats"})
         EXPECT_GE(findMidiTrack(song.midi, name), 0) << name;
+    // The parse as the show sees it, for whoever changes the song.
+    printf("%zu tracks at %.2f BPM\n", song.midi.tracks.size(), song.midi.bpm);
+    for (const MidiTrack& t : song.midi.tracks) {
+        size_t ons = 0;
+        for (const NoteTable& n : t.notes)
+            for (float time : n.times) ons += time >= 0.0f;
+        printf("  %-16s %5zu note-ons, %2zu distinct notes\n", t.name.c_str(), ons, t.notes.size());
+    }
 }
 
 TEST(SongMidi, KeyboardTracksFitTheKeyboardAndItsColourTables)
