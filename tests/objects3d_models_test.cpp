@@ -5,6 +5,7 @@
 #include "test_support.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <math.h>
 #include <stdio.h>
 
 namespace {
@@ -27,6 +28,34 @@ int countMeshes(const Objects3D& model, const char* part)
     return count;
 }
 
+// Each triangle's stored normals point to the side its counter-clockwise winding faces, so
+// culling and lighting agree: a flipped triangle or normal would draw dark or vanish.
+void expectNormalsFollowTheWinding(const GeomObject& object)
+{
+    int flipped = 0, first = -1;
+    for (size_t t = 0; t < object.faces.size() && t < object.normalFaces.size(); t++) {
+        const Vec4& a = object.vertices[object.faces[t][0]];
+        const Vec4& b = object.vertices[object.faces[t][1]];
+        const Vec4& c = object.vertices[object.faces[t][2]];
+        float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+        float vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+        float gx = uy * vz - uz * vy, gy = uz * vx - ux * vz, gz = ux * vy - uy * vx;
+        float area = sqrtf(gx * gx + gy * gy + gz * gz);
+        if (area < 1e-9f) continue; // degenerate: no side to face
+        float sx = 0, sy = 0, sz = 0;
+        for (int k = 0; k < 3; k++) {
+            const Vec4& n = object.normals[object.normalFaces[t][k]];
+            sx += n.x, sy += n.y, sz += n.z;
+        }
+        if (gx * sx + gy * sy + gz * sz < 0.0f) {
+            if (first < 0) first = (int)t;
+            flipped++;
+        }
+    }
+    EXPECT_EQ(flipped, 0) << object.name << ": " << flipped << " of " << object.faces.size()
+                          << " triangles face away from their normals, the first is " << first;
+}
+
 // Every mesh is drawn by some node, and every texture the file names exists beside it.
 void expectComplete(const Objects3D& model, const DaeTextures& textures)
 {
@@ -40,6 +69,7 @@ void expectComplete(const Objects3D& model, const DaeTextures& textures)
         EXPECT_EQ(checkGeomObject(object, (int)model.materials.size(), why, sizeof why), nullptr) << why;
         EXPECT_EQ(object.normalFaces.size(), object.faces.size()) << object.name;
         EXPECT_FALSE(object.faces.empty()) << object.name;
+        expectNormalsFollowTheWinding(object);
     }
 }
 
