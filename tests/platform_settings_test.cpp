@@ -162,11 +162,15 @@ static int runDialogAndPress(const char* key, const char* screenshot)
         if (result == SETTINGS_RUN) writeConfig("dialog.cfg");
         _exit(result);
     }
-    std::string command =
-        "for i in $(seq 1 100); do id=$(xdotool search --name '^Halvoren Sound System$' 2>/dev/null | head -1);"
-        " [ -n \"$id\" ] && break; sleep 0.1; done; [ -n \"$id\" ] || exit 1; sleep 0.5; ";
+    // This child's own dialog (other tests open dialogs of the same name on the same display), and
+    // the focus-and-key step under the lock those tests take too.
+    std::string lock = std::string("/tmp/halvoren-keys-") + getenv("DISPLAY") + ".lock";
+    for (char& c : lock) if (c == ':') c = '_';
+    std::string command = "for i in $(seq 1 100); do id=$(xdotool search --all --pid " + std::to_string(child) +
+                          " --name '^Halvoren Sound System$' 2>/dev/null | head -1);"
+                          " [ -n \"$id\" ] && break; sleep 0.1; done; [ -n \"$id\" ] || exit 1; sleep 0.5; ";
     if (screenshot) command += std::string("(command -v import >/dev/null && import -window root ") + screenshot + " || true); ";
-    command += std::string("xdotool windowfocus --sync $id key --clearmodifiers ") + key;
+    command += "flock -w 10 '" + lock + "' xdotool windowfocus --sync $id key --clearmodifiers " + key;
     int shell = system(command.c_str());
     int status = 0;
     if (shell != 0) kill(child, SIGKILL);
@@ -183,4 +187,18 @@ TEST(SettingsDialogWindow, ReturnRunsAndEscapeCancels)
     EXPECT_EQ(runDialogAndPress("Return", "settings_dialog.png"), SETTINGS_RUN);
     std::vector<uint8_t> cfg = readTestFile("dialog.cfg");
     EXPECT_NE(std::string(cfg.begin(), cfg.end()).find("samples 4\n"), std::string::npos);
+}
+
+TEST(SettingsDialogWindow, AcceleratorsRunCancelAndToggle)
+{
+    if (!getenv("DISPLAY") || system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no display or xdotool";
+    unlink("dialog.cfg");
+    EXPECT_EQ(runDialogAndPress("alt+n", nullptr), SETTINGS_CANCEL);
+    EXPECT_TRUE(readTestFile("dialog.cfg").empty());
+    // Unchecking full screen, then vsync, before running: both are saved off.
+    EXPECT_EQ(runDialogAndPress("alt+f alt+v alt+r", nullptr), SETTINGS_RUN);
+    std::vector<uint8_t> bytes = readTestFile("dialog.cfg");
+    std::string cfg(bytes.begin(), bytes.end());
+    EXPECT_NE(cfg.find("flags 0\n"), std::string::npos) << cfg;
+    EXPECT_NE(cfg.find("vsync 0\n"), std::string::npos) << cfg;
 }
