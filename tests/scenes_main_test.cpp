@@ -267,6 +267,45 @@ TEST_F(ShowRun, MissingArchiveIsReportedWithExitCode1)
         << readText(folder + "/show.err");
 }
 
+// Mesa hides an extension from the program (anisotropic filtering: one Mesa still runs without):
+// its question comes up; OK goes on into the show, Cancel ends the program with code 1.
+static pid_t startShowWithoutAnisotropy(const std::string& folder)
+{
+    setenv("MESA_EXTENSION_OVERRIDE", "-GL_EXT_texture_filter_anisotropic", 1);
+    pid_t pid = startShow(folder);
+    unsetenv("MESA_EXTENSION_OVERRIDE");
+    return pid;
+}
+
+static const char* const ANISOTROPY_QUESTION = "^Extension GLEW_EXT_texture_filter_anisotropic not supported!$";
+
+TEST_F(ShowRun, MissingExtensionIsAskedAboutOkGoesOnCancelEnds)
+{
+    std::string cancelled = prepareFolder("extension-cancel", shortSong(), true);
+    pid_t pid = startShowWithoutAnisotropy(cancelled);
+    if (!answerDialog(pid, "Return")) return;
+    std::string question = waitForNamedWindow(pid, ANISOTROPY_QUESTION);
+    EXPECT_FALSE(question.empty()) << "no question about the missing extension";
+    if (!question.empty()) pressKey(question, "Escape");
+    EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 1) << readText(cancelled + "/show.err");
+    std::string err = readText(cancelled + "/show.err");
+    // The box goes to standard error too: one question, for that extension alone.
+    size_t first = err.find("not supported!");
+    EXPECT_NE(first, std::string::npos) << err;
+    EXPECT_EQ(err.find("not supported!", first + 1), std::string::npos) << err;
+
+    std::string accepted = prepareFolder("extension-ok", longSong(), true);
+    pid = startShowWithoutAnisotropy(accepted);
+    if (!answerDialog(pid, "Return")) return;
+    question = waitForNamedWindow(pid, ANISOTROPY_QUESTION);
+    EXPECT_FALSE(question.empty()) << "no question about the missing extension";
+    if (!question.empty()) pressKey(question, "Return");
+    std::string window = waitForShowWindow(pid);
+    EXPECT_FALSE(window.empty()) << "OK did not go on into the show";
+    if (!window.empty()) pressKey(window, "Escape");
+    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readText(accepted + "/show.err");
+}
+
 TEST_F(ShowRun, EscapeInTheShowEndsItAtOnce)
 {
     std::string folder = prepareFolder("escape", longSong(), true);
