@@ -362,4 +362,10 @@ TEST_F(GlitchLogoFrames, MissingLogoOrUniformIsFatal)
                               "void main() { gl_FragColor = vec4(seed); }\n"));
     scene->glitch = new ShaderProgram("simple.vert", "no_offset.frag");
     EXPECT_EXIT(frameAt(5.0), testing::ExitedWithCode(1), "Couldn't find uniform offset in");
+    // And one without "seed".
+    writeTestFile("data/common/shaders/no_seed.frag",
+                  std::string("#version 110\nuniform float offset;\n"
+                              "void main() { gl_FragColor = vec4(offset); }\n"));
+    scene->glitch = new ShaderProgram("simple.vert", "no_seed.frag");
+    EXPECT_EXIT(frameAt(5.0), testing::ExitedWithCode(1), "Couldn't find uniform seed in");
 }
