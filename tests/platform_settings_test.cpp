@@ -164,13 +164,11 @@ static int runDialogAndPress(const char* key, const char* screenshot)
     }
     // This child's own dialog (other tests open dialogs of the same name on the same display), and
     // the focus-and-key step under the lock those tests take too.
-    std::string lock = std::string("/tmp/halvoren-keys-") + getenv("DISPLAY") + ".lock";
-    for (char& c : lock) if (c == ':') c = '_';
     std::string command = "for i in $(seq 1 100); do id=$(xdotool search --all --pid " + std::to_string(child) +
                           " --name '^Halvoren Sound System$' 2>/dev/null | head -1);"
                           " [ -n \"$id\" ] && break; sleep 0.1; done; [ -n \"$id\" ] || exit 1; sleep 0.5; ";
     if (screenshot) command += std::string("(command -v import >/dev/null && import -window root ") + screenshot + " || true); ";
-    command += "flock -w 10 '" + lock + "' xdotool windowfocus --sync $id key --clearmodifiers " + key;
+    command += "flock -w 10 '" + keyLockPath() + "' xdotool windowfocus --sync $id key --clearmodifiers " + key;
     int shell = system(command.c_str());
     int status = 0;
     if (shell != 0) kill(child, SIGKILL);

@@ -38,12 +38,6 @@ TEST(OfflineTools, BadArgumentsGetUsageAndExitCodeTwo)
     for (const char* c : captureCases) EXPECT_EQ(run("halvoren-capture", c), 2) << c;
 }
 
-static std::string readText(const std::string& path)
-{
-    std::vector<uint8_t> bytes = readTestFile(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 static bool fileExists(const std::string& path) { return !readTestFile(path).empty(); }
 
 TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfAndSaysWhenABeatIsPastTheEnd)
@@ -52,14 +46,14 @@ TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfAndSaysWhenABeatIsPastTheEnd)
     // Small pictures from a late start keep this quick; beat 400 is long after the song's end.
     const std::string common = "--data " + sourcePath("") + " --width 160 --height 90 --fps 10 --from 327 "
                                "--beat 328 --beat 400 ";
-    ASSERT_EQ(run("halvoren-render", common + "--out first.png", "first.err"), 0) << readText("first.err");
-    ASSERT_EQ(run("halvoren-render", common + "--out second.png", "second.err"), 0) << readText("second.err");
+    ASSERT_EQ(run("halvoren-render", common + "--out first.png", "first.err"), 0) << readTestText("first.err");
+    ASSERT_EQ(run("halvoren-render", common + "--out second.png", "second.err"), 0) << readTestText("second.err");
     EXPECT_FALSE(fileExists("first.png")); // several beats: one file each, named after its beat
     ASSERT_TRUE(fileExists("first-328.png"));
     ASSERT_TRUE(fileExists("first-400.png"));
-    EXPECT_NE(readText("first.err").find("beat 400 is past the end of the song"), std::string::npos)
-        << readText("first.err");
-    EXPECT_EQ(readText("first.err").find("beat 328 is past"), std::string::npos);
+    EXPECT_NE(readTestText("first.err").find("beat 400 is past the end of the song"), std::string::npos)
+        << readTestText("first.err");
+    EXPECT_EQ(readTestText("first.err").find("beat 328 is past"), std::string::npos);
     // The PNG writer is deterministic, so equal pixels mean equal files.
     EXPECT_TRUE(readTestFile("first-328.png") == readTestFile("second-328.png"));
     EXPECT_TRUE(readTestFile("first-400.png") == readTestFile("second-400.png"));
@@ -71,7 +65,7 @@ TEST(OfflineTools, CaptureWritesAsManyFramesAsItsAudioLasts)
     if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
     // Two beats at 140 beats per minute and 15 frames per second: 6/7 s, 12 whole frames.
     ASSERT_EQ(run("halvoren-capture", "--data " + sourcePath("") + " --out clip --from 100 --to 102 --fps 15 "
-                  "--width 160 --height 90 >capture.out", "capture.err"), 0) << readText("capture.err");
+                  "--width 160 --height 90 >capture.out", "capture.err"), 0) << readTestText("capture.err");
     int frames = 0;
     char name[64];
     for (;; frames++) {

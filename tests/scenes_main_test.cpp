@@ -51,12 +51,6 @@ static std::string capture(const std::string& command)
     return out;
 }
 
-static std::string readText(const std::string& path)
-{
-    std::vector<uint8_t> bytes = readTestFile(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 static bool exists(const std::string& path)
 {
     struct stat st;
@@ -182,9 +176,7 @@ static std::vector<uint8_t> longSong()
 // Focuses the window and types the key, holding a lock per display for both steps.
 static void pressKey(const std::string& window, const char* key)
 {
-    std::string lock = std::string("/tmp/halvoren-keys-") + getenv("DISPLAY") + ".lock";
-    for (char& c : lock) if (c == ':') c = '_';
-    capture("flock -w 10 '" + lock + "' timeout 5 xdotool windowfocus --sync " + window + " key " + key + " 2>&1");
+    capture("flock -w 10 '" + keyLockPath() + "' timeout 5 xdotool windowfocus --sync " + window + " key " + key + " 2>&1");
 }
 
 class ShowRun : public testing::Test {
@@ -232,11 +224,11 @@ TEST_F(ShowRun, RunitPlaysTheSongToItsEndAndSavesTheSettings)
     pid_t pid = startShow(folder);
     if (!answerDialog(pid, "Return")) return;
     EXPECT_FALSE(waitForShowWindow(pid).empty()) << "no window captioned \"halvoren demo engine\"";
-    EXPECT_EQ(waitForExit(pid, SHOW_WAIT_SECONDS), 0) << readText(folder + "/show.err");
-    EXPECT_EQ(readText(folder + "/show.err"), "");
+    EXPECT_EQ(waitForExit(pid, SHOW_WAIT_SECONDS), 0) << readTestText(folder + "/show.err");
+    EXPECT_EQ(readTestText(folder + "/show.err"), "");
     // Saved one setting a line. 640 x 360 is no display mode, so the dialog chose a listed one.
     int width = 0, height = 0;
-    std::string saved = readText(folder + "/default.cfg");
+    std::string saved = readTestText(folder + "/default.cfg");
     ASSERT_EQ(sscanf(saved.c_str(), "width %d height %d", &width, &height), 2) << saved;
     EXPECT_GT(width, 0);
     EXPECT_GT(height, 0);
@@ -250,8 +242,8 @@ TEST_F(ShowRun, EscapeInTheDialogEndsWithoutAShowOrSettings)
     pid_t pid = startShow(folder);
     if (!answerDialog(pid, "Escape")) return;
     EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 0);
-    EXPECT_EQ(readText(folder + "/default.cfg"), CONFIG);
-    EXPECT_EQ(readText(folder + "/show.err"), "");
+    EXPECT_EQ(readTestText(folder + "/default.cfg"), CONFIG);
+    EXPECT_EQ(readTestText(folder + "/show.err"), "");
 }
 
 TEST_F(ShowRun, MissingArchiveIsReportedWithExitCode1)
@@ -263,8 +255,8 @@ TEST_F(ShowRun, MissingArchiveIsReportedWithExitCode1)
     EXPECT_FALSE(box.empty()) << "no error box";
     if (!box.empty()) pressKey(box, "Return");
     EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 1);
-    EXPECT_NE(readText(folder + "/show.err").find("Failed to open data file data.hlv for reading."), std::string::npos)
-        << readText(folder + "/show.err");
+    EXPECT_NE(readTestText(folder + "/show.err").find("Failed to open data file data.hlv for reading."), std::string::npos)
+        << readTestText(folder + "/show.err");
 }
 
 // Mesa hides an extension from the program (anisotropic filtering: one Mesa still runs without):
@@ -287,8 +279,8 @@ TEST_F(ShowRun, MissingExtensionIsAskedAboutOkGoesOnCancelEnds)
     std::string question = waitForNamedWindow(pid, ANISOTROPY_QUESTION);
     EXPECT_FALSE(question.empty()) << "no question about the missing extension";
     if (!question.empty()) pressKey(question, "Escape");
-    EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 1) << readText(cancelled + "/show.err");
-    std::string err = readText(cancelled + "/show.err");
+    EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 1) << readTestText(cancelled + "/show.err");
+    std::string err = readTestText(cancelled + "/show.err");
     // The box goes to standard error too: one question, for that extension alone.
     size_t first = err.find("not supported!");
     EXPECT_NE(first, std::string::npos) << err;
@@ -303,7 +295,7 @@ TEST_F(ShowRun, MissingExtensionIsAskedAboutOkGoesOnCancelEnds)
     std::string window = waitForShowWindow(pid);
     EXPECT_FALSE(window.empty()) << "OK did not go on into the show";
     if (!window.empty()) pressKey(window, "Escape");
-    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readText(accepted + "/show.err");
+    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readTestText(accepted + "/show.err");
 }
 
 TEST_F(ShowRun, EscapeInTheShowEndsItAtOnce)
@@ -318,8 +310,8 @@ TEST_F(ShowRun, EscapeInTheShowEndsItAtOnce)
         return;
     }
     pressKey(window, "Escape");
-    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readText(folder + "/show.err");
-    EXPECT_EQ(readText(folder + "/show.err"), "");
+    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readTestText(folder + "/show.err");
+    EXPECT_EQ(readTestText(folder + "/show.err"), "");
 }
 
 // SDL is shut down by an exit hook, so an error report that ends the process still gives the
@@ -346,7 +338,7 @@ TEST_F(ShowRun, ErrorExitStillShutsSdlDown)
         if (!box.empty()) pressKey(box, "Return");
     }
     EXPECT_EQ(waitForExit(debugger, SHOW_WAIT_SECONDS), 0);
-    std::string log = readText(folder + "/show.out");
+    std::string log = readTestText(folder + "/show.out");
     EXPECT_NE(log.find("exited with code 01"), std::string::npos) << log;
     size_t quit = log.find("in SDL_Quit");
     ASSERT_NE(quit, std::string::npos) << log;

@@ -42,12 +42,12 @@ void Template::applyState()
     setCapability(GL_COLOR_MATERIAL, colorMaterial);
     setCapability(GL_NORMALIZE, normalize);
     setCapability(GL_MULTISAMPLE_ARB, multisample);
-    for (int i = 0; i < TEMPLATE_LIGHTS; i++) setCapability(GL_LIGHT0 + i, light[i]);
     // The per-pixel lighting programs read every light (GLSL 1.10 cannot ask which are enabled),
     // so a light switched off also gives up its colours; fixed-function drawing ignores it anyway,
     // and every scene that lights sets its lights' colours in each draw.
     static const GLfloat dark[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     for (int i = 0; i < TEMPLATE_LIGHTS; i++) {
+        setCapability(GL_LIGHT0 + i, light[i]);
         if (light[i]) continue;
         glLightfv(GL_LIGHT0 + i, GL_AMBIENT, dark);
         glLightfv(GL_LIGHT0 + i, GL_DIFFUSE, dark);

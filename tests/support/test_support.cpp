@@ -31,6 +31,21 @@ std::vector<uint8_t> readTestFile(const std::string& path)
     return bytes;
 }
 
+std::string readTestText(const std::string& path)
+{
+    std::vector<uint8_t> bytes = readTestFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string keyLockPath()
+{
+    const char* display = getenv("DISPLAY");
+    std::string lock = std::string("/tmp/halvoren-keys-") + (display ? display : "") + ".lock";
+    for (char& c : lock)
+        if (c == ':') c = '_';
+    return lock;
+}
+
 bool openTestGlWindow(int width, int height)
 {
     static int state = 0; // 0 untried, 1 open, -1 failed

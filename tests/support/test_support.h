@@ -9,6 +9,11 @@
 void writeTestFile(const std::string& path, const std::vector<uint8_t>& bytes);
 void writeTestFile(const std::string& path, const std::string& text);
 std::vector<uint8_t> readTestFile(const std::string& path);
+std::string readTestText(const std::string& path); // the file as text; empty when missing
+
+// The lock file that tests hold while they focus a window and type into it, one per X display,
+// so cases running side by side never type into each other's windows.
+std::string keyLockPath();
 
 // Opens (once per process) an SDL OpenGL window of the given size with GLEW initialised.
 // Returns false when no display is available; GL tests then skip themselves.

@@ -201,8 +201,6 @@ static const char* skipPast(const char* s, const char* end)
     return found ? found + strlen(end) : s + strlen(s);
 }
 
-static bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 static int elementDepth(const char* s)
 {
     int depth = 0, deepest = 0;
@@ -225,12 +223,12 @@ static int elementDepth(const char* s)
                     selfClosing = *s++ == '/';
                     continue;
                 }
-                for (s++; isXmlSpace(*s); s++) {}
+                for (s++; isSpace(*s); s++) {}
                 if (*s == '"' || *s == '\'') {
                     const char* close = strchr(s + 1, *s);
                     s = close ? close + 1 : s + strlen(s);
                 } else {
-                    while (*s && !isXmlSpace(*s) && *s != '/' && *s != '>') s++;
+                    while (*s && !isSpace(*s) && *s != '/' && *s != '>') s++;
                 }
                 selfClosing = false;
             }
@@ -540,10 +538,9 @@ static bool readGeometries(DaeParser* p, const TiXmlElement* library)
 
 // >> visual scene
 
-// Reads exactly `count` numbers of a transform element.
+// Reads the first `count` numbers of a transform element; any after them are ignored.
 static bool readTransform(DaeParser* p, const TiXmlElement* e, const char* nodeName, float* values, int count)
 {
-    // The first `count` numbers count; anything after them is ignored, as other readers do.
     if (readLeadingFloats(text(e), values, count) < count)
         return fail(p, "The %s of node %s needs %i numbers", e->Value(), nodeName, count);
     return true;
