@@ -1,14 +1,17 @@
-// halvoren: the show. The order of the program's life: settings, window, extension checks, the
-// data archive, the Demo (which loads everything), the music, the frame loop, shutdown.
+// halvoren: the show. The order of the program's life: the command line, settings, window,
+// extension checks, the data archive, the Demo (which loads everything), the music, the frame
+// loop, shutdown.
 //
-// Exit codes: 0 at the end of the song, on Escape or a closed window, and when the settings
-// dialog is left with "&Nah"; 1 after any error report or Cancel on an extension question.
-#include "platform/config.h"          // settings, readConfig, writeConfig
+// Exit codes: 0 at the end of the song, on Escape or a closed window, when the settings dialog is
+// left with "&Nah", and after --help or --version; 1 after any error report or Cancel on an
+// extension question; 2 for a bad command line, before any window opens.
+#include "platform/config.h"          // settings, readConfig, writeConfigFrom
+#include "platform/options.h"         // the command line
 #include "platform/platform.h"        // message boxes, pause, the before-box hook
 #include "platform/report.h"          // FATAL, CHECK_GL
 #include "platform/settings_dialog.h" // showSettingsDialog
 #include "scenes/demo.h"              // Demo
-#include "util/data/data.h"           // accessMode, openArchive, writeArchive
+#include "util/data/data.h"           // accessMode, openArchiveFrom, setDataDirectory, writeArchive
 #include <GL/glew.h>                  // glewInit, the extension flags
 #include <SDL.h>
 #include <new>
@@ -20,6 +23,8 @@ enum {
     EXTENSION_TEXT_BYTES = 5000,
     FULLSCREEN_PAUSE_MS = 2000, // lets the display settle before the music starts
 };
+
+enum { KEEP_GOING = -1 }; // chooseSettings: no exit code, the show goes on
 
 static SDL_Surface* s_screen;
 
@@ -80,8 +85,47 @@ static void checkExtensions()
     }
 }
 
-int main(int, char**)
+// The settings for this run: "default.cfg" with the command line's overrides, confirmed in the
+// dialog unless --no-dialog. Only the dialog writes the file, and never an override. Returns the
+// exit code when the show is not to start, else KEEP_GOING.
+static int chooseSettings(const PlayerOptions& options)
 {
+    readConfig();
+    Settings fromFile = settings;
+    applyPlayerOptions(options, &settings);
+    if (options.noDialog) {
+        settingsWithoutDialog();
+        return KEEP_GOING;
+    }
+    DisplayMode size{options.width, options.height};
+    int answer = showSettingsDialog(options.width != OPTIONS_KEEP ? &size : nullptr);
+    if (answer == SETTINGS_SIZE_NOT_LISTED) {
+        fprintf(stderr, "halvoren: --size %ix%i is not in the settings dialog's list; add --no-dialog to use it\n",
+                options.width, options.height);
+        return OPTIONS_EXIT_BAD;
+    }
+    if (answer != SETTINGS_RUN) return 0;
+    writeConfigFrom(settingsToSave(fromFile, settings, options));
+    return KEEP_GOING;
+}
+
+// The loose files of --data, else an archive read into memory.
+static void openShowData(const PlayerOptions& options)
+{
+    if (!options.dataDirectory.empty()) {
+        accessMode = ACCESS_LOOSE;
+        setDataDirectory(options.dataDirectory.c_str());
+        return;
+    }
+    accessMode = ACCESS_ARCHIVE;
+    openArchiveFrom(playerArchivePath(options, programFolder()).c_str());
+}
+
+int main(int argc, char** argv)
+{
+    PlayerOptions options = parsePlayerOptions(argc, argv);
+    if (options.action != OPTIONS_PLAY) return answerPlayerOptions(options, stdout, stderr);
+
     // SDL 1.2 compat would otherwise draw into a framebuffer object of its own, and every bind of
     // framebuffer 0 would miss the window.
     setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
@@ -92,9 +136,8 @@ int main(int, char**)
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     int desktopBitsPerPixel = (info && info->vfmt) ? info->vfmt->BitsPerPixel : 0;
 
-    readConfig();
-    if (showSettingsDialog() != SETTINGS_RUN) return 0;
-    writeConfig();
+    int settingsExit = chooseSettings(options);
+    if (settingsExit != KEEP_GOING) return settingsExit;
 
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -116,8 +159,7 @@ int main(int, char**)
     checkExtensions();
     CHECK_GL();
 
-    accessMode = ACCESS_ARCHIVE;
-    openArchive();
+    openShowData(options);
     Demo* demo = new (std::nothrow) Demo();
     if (!demo) FATAL("Out of memory for the show");
     // Does nothing unless accessMode is ACCESS_RECORD: then the loaded files become the archive.

@@ -20,6 +20,14 @@ static DisplayModes listedModes()
     return m;
 }
 
+static DisplayModes anySizeModes()
+{
+    DisplayModes m;
+    m.none = false;
+    m.anySize = true;
+    return m;
+}
+
 TEST(SettingsDialogModel, FirstRunPreselectsLargestFullscreen4xVsync)
 {
     Settings s = defaultSettings();
@@ -78,9 +86,7 @@ TEST(SettingsDialogModel, SelectionRules)
 
 TEST(SettingsDialogModel, AnySizeOffersThirteenFixedSizesAndNoModesLeavesSettings)
 {
-    DisplayModes any;
-    any.none = false;
-    any.anySize = true;
+    DisplayModes any = anySizeModes();
     SettingsDialogModel model;
     Settings s = defaultSettings();
     s.width = 1600;
@@ -101,6 +107,27 @@ TEST(SettingsDialogModel, AnySizeOffersThirteenFixedSizesAndNoModesLeavesSetting
     EXPECT_TRUE(model.antiAliasing.empty());
     EXPECT_EQ(kept.samples, 3);
     EXPECT_EQ(kept.width, -1);
+}
+
+// A size from the command line: selected even where the list alone would pick its first entry;
+// one the list lacks changes nothing, so the caller can refuse it.
+TEST(SettingsDialogModel, PresetSizeIsSelectedOnlyWhenListed)
+{
+    DisplayModes any = anySizeModes();
+    SettingsDialogModel model;
+    Settings s = defaultSettings();
+    settingsDialogInit(&model, any, &s);
+    EXPECT_TRUE(settingsSelectSize(&model, 1024, 768, &s));
+    EXPECT_EQ(model.resolutions[(size_t)model.resolutionIndex], "1024x768");
+    EXPECT_EQ(s.width, 1024);
+    EXPECT_EQ(s.height, 768);
+
+    settingsDialogInit(&model, listedModes(), &s);
+    int selected = model.resolutionIndex;
+    EXPECT_FALSE(settingsSelectSize(&model, 1280, 72, &s)); // "1280x720" begins with "1280x72"
+    EXPECT_FALSE(settingsSelectSize(&model, 1024, 768, &s));
+    EXPECT_EQ(model.resolutionIndex, selected);
+    EXPECT_EQ(s.width, 800); // as init left it: 1024 x 768 is no listed mode
 }
 
 class ConfigFile : public testing::Test {

@@ -7,7 +7,9 @@
 // Cases: "&Runit" plays the 2-second song to its end (exit 0, settings written); Escape in the
 // dialog (exit 0, settings untouched, no show); no archive (the error box, exit 1, and SDL is
 // still shut down on the way out, seen from a debugger); Escape in the show (exit 0 long before
-// a 36-second song could end).
+// a 36-second song could end); the command line: refusals end with code 2 before any window,
+// --no-dialog plays at once with its overrides, a size given with the dialog is preselected, and
+// neither run saves an override.
 // The cases may run at the same time on one display: windows are found by process, and each
 // focus-and-key step holds a lock so no other case takes the focus in between.
 #include "test_support.h"
@@ -66,7 +68,8 @@ static void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
 // A run folder named after the case: a root tree (the source data tree linked in, the music
 // replaced by `song` and the song's real MIDI file), the archive packed from the show's manifest,
-// and the small window's settings. With `archive` false the folder holds no "data.hlv".
+// and the small window's settings. With `archive` false the folder holds no "data.hlv" but a copy
+// of the program, so none lies beside the program either.
 static std::string prepareFolder(const char* name, const std::vector<uint8_t>& song, bool archive)
 {
     std::string folder = std::string(name);
@@ -86,20 +89,29 @@ static std::string prepareFolder(const char* name, const std::vector<uint8_t>& s
         std::string packed = capture(std::string(PACK) + " --root '" + folder + "/root' --manifest '" +
                                      sourcePath("data/manifest.txt") + "' --out '" + folder + "/data.hlv' 2>&1");
         EXPECT_TRUE(exists(folder + "/data.hlv")) << packed;
+    } else {
+        capture("cp '" + std::string(SHOW) + "' '" + folder + "/halvoren'");
     }
     return folder;
 }
 
-// Starts the show in `folder`, its output in show.out and show.err there. With `debuggerScript`
-// the show runs under gdb with that command file (gdb's own output goes to show.out too).
-static pid_t startShow(const std::string& folder, const char* debuggerScript = nullptr)
+// Starts the show in `folder` with `args`, its output in show.out and show.err there: the folder's
+// own copy of the program when it has one. With `debuggerScript` the show runs under gdb with that
+// command file (gdb's own output goes to show.out too).
+static pid_t startShow(const std::string& folder, const std::vector<std::string>& args = {},
+                       const char* debuggerScript = nullptr)
 {
+    std::string program = exists(folder + "/halvoren") ? "./halvoren" : SHOW;
+    std::vector<const char*> argv;
+    if (debuggerScript) argv = {"gdb", "-q", "-batch", "-x", debuggerScript, "--args"};
+    argv.push_back(program.c_str());
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0) _exit(127);
         if (!freopen("show.out", "w", stdout) || !freopen("show.err", "w", stderr)) _exit(127);
-        if (debuggerScript) execlp("gdb", "gdb", "-q", "-batch", "-x", debuggerScript, SHOW, (char*)nullptr);
-        else execl(SHOW, SHOW, (char*)nullptr);
+        execvp(argv[0], (char* const*)argv.data());
         _exit(127);
     }
     return pid;
@@ -162,6 +174,15 @@ static std::string waitForShowWindow(pid_t pid)
         nap();
     }
     return "";
+}
+
+// The show's window; when none appears, a failure, the process ended, and "".
+static std::string expectShowWindow(pid_t pid)
+{
+    std::string window = waitForShowWindow(pid);
+    EXPECT_FALSE(window.empty()) << "no window captioned \"halvoren demo engine\"";
+    if (window.empty()) waitForExit(pid, 0.0);
+    return window;
 }
 
 static std::vector<uint8_t> shortSong() { return readTestFile(sourcePath(SHORT_SONG)); }
@@ -303,15 +324,86 @@ TEST_F(ShowRun, EscapeInTheShowEndsItAtOnce)
     std::string folder = prepareFolder("escape", longSong(), true);
     pid_t pid = startShow(folder);
     if (!answerDialog(pid, "Return")) return;
-    std::string window = waitForShowWindow(pid);
-    EXPECT_FALSE(window.empty()) << "no window captioned \"halvoren demo engine\"";
-    if (window.empty()) {
-        waitForExit(pid, 0.0);
-        return;
-    }
+    std::string window = expectShowWindow(pid);
+    if (window.empty()) return;
     pressKey(window, "Escape");
     EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readTestText(folder + "/show.err");
     EXPECT_EQ(readTestText(folder + "/show.err"), "");
+}
+
+// >> the command line
+// The window's size as the X server has it, "WxH".
+static std::string windowSize(const std::string& window)
+{
+    std::string out = capture("timeout 5 xdotool getwindowgeometry " + window + " 2>/dev/null");
+    size_t at = out.find("Geometry: ");
+    return at == std::string::npos ? out : out.substr(at + 10, out.find('\n', at) - at - 10);
+}
+
+TEST_F(ShowRun, BadCommandLineEndsWithCode2BeforeAnyWindow)
+{
+    std::string folder = prepareFolder("options", shortSong(), true);
+    // A run that opened the dialog would wait there past the deadline and end as -1.
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        const char* errorStart;
+    } cases[] = {
+        {{"--help"}, 0, ""},
+        {{"--size", "0x0"}, 2, "halvoren: --size '0x0' "},
+        {{"--windowed", "--size", "99999x5"}, 2, "halvoren: --size '99999x5' "},
+        {{"--samples", "3"}, 2, "halvoren: --samples '3' "},
+        {{"--bogus"}, 2, "halvoren: unknown option '--bogus'"},
+        // Xvfb offers no 1234 x 567 mode, so the dialog would quietly pick another size.
+        {{"--size", "1234x567"}, 2, "halvoren: --size 1234x567 is not in the settings dialog's list"},
+    };
+    for (const auto& c : cases) {
+        pid_t pid = startShow(folder, c.args);
+        EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), c.code) << c.args[0];
+        std::string err = readTestText(folder + "/show.err");
+        EXPECT_EQ(err.rfind(c.errorStart, 0), 0u) << err;
+        if (c.code == 0) {
+            EXPECT_EQ(readTestText(folder + "/show.out").rfind("Usage: halvoren [options]\n", 0), 0u);
+        }
+    }
+    EXPECT_EQ(readTestText(folder + "/default.cfg"), CONFIG);
+}
+
+// The file asks for full screen with anti-aliasing; the command line's window, size and loose
+// files are what plays, and the file is left as it was.
+TEST_F(ShowRun, NoDialogPlaysAtOnceWithTheOverridesAndLeavesTheFile)
+{
+    static const char* FULLSCREEN_CONFIG = "width 640 height 360 flags -2147483648 samples 4 vsync 1";
+    std::string folder = prepareFolder("no-dialog", longSong(), false);
+    writeTestFile(folder + "/default.cfg", std::string(FULLSCREEN_CONFIG));
+    pid_t pid = startShow(folder, {"--no-dialog", "--windowed", "--size", "400x300", "--samples", "0", "--vsync",
+                                   "off", "--data", "root"});
+    std::string window = expectShowWindow(pid);
+    if (window.empty()) return;
+    EXPECT_EQ(windowSize(window), "400x300");
+    pressKey(window, "Escape");
+    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readTestText(folder + "/show.err");
+    EXPECT_EQ(readTestText(folder + "/show.err"), "");
+    EXPECT_EQ(readTestText(folder + "/default.cfg"), FULLSCREEN_CONFIG);
+}
+
+// The desktop's size is a listed mode (under Xvfb the only one): the dialog takes it and the show
+// opens at it, while "&Runit" saves the file's size, not the command line's.
+TEST_F(ShowRun, SizeGivenWithTheDialogIsPreselectedButNotSaved)
+{
+    std::string desktop = capture("timeout 5 xdotool getdisplaygeometry 2>/dev/null");
+    size_t space = desktop.find(' ');
+    ASSERT_NE(space, std::string::npos) << desktop;
+    std::string size = desktop.substr(0, space) + "x" + std::to_string(atoi(desktop.c_str() + space));
+    std::string folder = prepareFolder("preset", longSong(), true);
+    pid_t pid = startShow(folder, {"--size", size});
+    if (!answerDialog(pid, "Return")) return;
+    std::string window = expectShowWindow(pid);
+    if (window.empty()) return;
+    EXPECT_EQ(windowSize(window), size);
+    pressKey(window, "Escape");
+    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readTestText(folder + "/show.err");
+    EXPECT_EQ(readTestText(folder + "/default.cfg"), "width 640\nheight 360\nflags 0\nsamples 0\nvsync 0\n");
 }
 
 // SDL is shut down by an exit hook, so an error report that ends the process still gives the
@@ -329,7 +421,7 @@ TEST_F(ShowRun, ErrorExitStillShutsSdlDown)
                                                      "  continue\n"
                                                      "end\n"
                                                      "run\n"));
-    pid_t debugger = startShow(folder, "watch.gdb");
+    pid_t debugger = startShow(folder, {}, "watch.gdb");
     pid_t show = waitForChildOf(debugger);
     ASSERT_GT(show, 0) << "the debugger did not start the show";
     if (answerDialog(show, "Return")) {

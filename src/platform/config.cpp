@@ -27,13 +27,14 @@ void readConfig(const char* path)
     fclose(f);
 }
 
-void writeConfig(const char* path)
+void writeConfig(const char* path) { writeConfigFrom(settings, path); }
+
+void writeConfigFrom(const Settings& s, const char* path)
 {
     FILE* f = fopen(path, "wt");
     if (!f) return;
     const struct { const char* key; int value; } lines[] = {
-        {"width", settings.width},     {"height", settings.height}, {"flags", settings.flags},
-        {"samples", settings.samples}, {"vsync", settings.vsync},
+        {"width", s.width}, {"height", s.height}, {"flags", s.flags}, {"samples", s.samples}, {"vsync", s.vsync},
     };
     static char line[CONFIG_WORD_BYTES];
     for (const auto& l : lines) {

@@ -21,3 +21,5 @@ extern Settings settings; // process-wide, starts at the defaults
 Settings defaultSettings();
 void readConfig(const char* path = "default.cfg");
 void writeConfig(const char* path = "default.cfg");
+// Writes `s` in place of the process-wide settings.
+void writeConfigFrom(const Settings& s, const char* path = "default.cfg");

@@ -74,9 +74,24 @@ static void fillChoice(Fl_Choice* choice, const std::vector<std::string>& items,
     if (selected >= 0) choice->value(selected);
 }
 
-int showSettingsDialog()
+void settingsWithoutDialog()
 {
-    settingsDialogInit(&s_dialog.model, queryDisplayModes(), &settings);
+    if (settings.width != -1 && settings.height != -1) return;
+    SettingsDialogModel model;
+    Settings preselected = settings;
+    settingsDialogInit(&model, queryDisplayModes(), &preselected);
+    settings.width = preselected.width;
+    settings.height = preselected.height;
+}
+
+int showSettingsDialog(const DisplayMode* presetSize)
+{
+    DisplayModes modes = queryDisplayModes();
+    settingsDialogInit(&s_dialog.model, modes, &settings);
+    // The list would quietly replace a size it lacks; refuse it before any window opens instead.
+    if (presetSize && !modes.none &&
+        !settingsSelectSize(&s_dialog.model, presetSize->width, presetSize->height, &settings))
+        return SETTINGS_SIZE_NOT_LISTED;
 
     fl_open_display();
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);

@@ -42,6 +42,18 @@ void settingsSetVsync(SettingsDialogModel* model, bool checked, Settings* s)
     s->vsync = checked ? 1 : 0;
 }
 
+bool settingsSelectSize(SettingsDialogModel* model, int width, int height, Settings* s)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%ix%i", width, height);
+    for (size_t i = 0; i < model->resolutions.size(); i++) {
+        if (model->resolutions[i] != text) continue;
+        settingsSelectResolution(model, (int)i, s);
+        return true;
+    }
+    return false;
+}
+
 void settingsDialogInit(SettingsDialogModel* model, const DisplayModes& modes, Settings* s)
 {
     *model = SettingsDialogModel{{}, -1, {}, -1, false, false};

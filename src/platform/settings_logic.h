@@ -40,3 +40,7 @@ void settingsSelectResolution(SettingsDialogModel* model, int index, Settings* s
 void settingsSelectAntiAliasing(SettingsDialogModel* model, int index, Settings* s);
 void settingsSetFullscreen(SettingsDialogModel* model, bool checked, Settings* s);
 void settingsSetVsync(SettingsDialogModel* model, bool checked, Settings* s);
+
+// Selects the resolution entry that reads "<width>x<height>", as the viewer would; false, with
+// nothing changed, when the list has no such entry.
+bool settingsSelectSize(SettingsDialogModel* model, int width, int height, Settings* s);
