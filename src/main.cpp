@@ -10,7 +10,8 @@
 #include "platform/platform.h"        // message boxes, pause, the before-box hook
 #include "platform/report.h"          // FATAL, CHECK_GL
 #include "platform/settings_dialog.h" // showSettingsDialog
-#include "scenes/demo.h"              // Demo
+#include "scenes/demo.h"              // Demo, demoPrintStats
+#include "scenes/framestats.h"        // --stats
 #include "util/data/data.h"           // accessMode, openArchiveFrom, setDataDirectory, writeArchive
 #include <GL/glew.h>                  // glewInit, the extension flags
 #include <SDL.h>
@@ -121,10 +122,18 @@ static void openShowData(const PlayerOptions& options)
     openArchiveFrom(playerArchivePath(options, programFolder()).c_str());
 }
 
+// --stats: the report at exit, whichever way the show ends (the song's end, Escape released).
+static Demo* s_statsDemo;
+static void printStatsAtExit()
+{
+    if (s_statsDemo) demoPrintStats(s_statsDemo, stdout, settings.samples);
+}
+
 int main(int argc, char** argv)
 {
     PlayerOptions options = parsePlayerOptions(argc, argv);
     if (options.action != OPTIONS_PLAY) return answerPlayerOptions(options, stdout, stderr);
+    if (options.stats) frameStatsEnable();
 
     // SDL 1.2 compat would otherwise draw into a framebuffer object of its own, and every bind of
     // framebuffer 0 would miss the window.
@@ -136,8 +145,10 @@ int main(int argc, char** argv)
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     int desktopBitsPerPixel = (info && info->vfmt) ? info->vfmt->BitsPerPixel : 0;
 
+    uint64_t dialogStart = platformWallNanoseconds();
     int settingsExit = chooseSettings(options);
     if (settingsExit != KEEP_GOING) return settingsExit;
+    frameStatsExcludeFromStartup(platformWallNanoseconds() - dialogStart);
 
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -159,9 +170,15 @@ int main(int argc, char** argv)
     checkExtensions();
     CHECK_GL();
 
+    uint64_t dataStart = platformWallNanoseconds();
     openShowData(options);
+    frameStatsArchiveTime(platformWallNanoseconds() - dataStart);
     Demo* demo = new (std::nothrow) Demo();
     if (!demo) FATAL("Out of memory for the show");
+    if (options.stats) {
+        s_statsDemo = demo;
+        atexit(printStatsAtExit);
+    }
     // Does nothing unless accessMode is ACCESS_RECORD: then the loaded files become the archive.
     writeArchive();
     CHECK_GL();
@@ -170,6 +187,7 @@ int main(int argc, char** argv)
     if (settings.flags & SDL_FULLSCREEN) {
         SDL_ShowCursor(SDL_DISABLE);
         platformSleepMs(FULLSCREEN_PAUSE_MS);
+        frameStatsExcludeFromStartup((uint64_t)FULLSCREEN_PAUSE_MS * 1000000u);
     }
     demo->start();
     CHECK_GL();
@@ -193,6 +211,8 @@ int main(int argc, char** argv)
         demo->renderFrame();
     }
 
+    printStatsAtExit();
+    s_statsDemo = nullptr;
     delete demo;
     SDL_Quit();
     return 0;

@@ -40,14 +40,21 @@ TEST(OfflineTools, BadArgumentsGetUsageAndExitCodeTwo)
 
 static bool fileExists(const std::string& path) { return !readTestFile(path).empty(); }
 
-TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfAndSaysWhenABeatIsPastTheEnd)
+TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfWithOrWithoutStatsAndSaysWhenABeatIsPastTheEnd)
 {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
     // Small pictures from a late start keep this quick; beat 400 is long after the song's end.
     const std::string common = "--data " + sourcePath("") + " --width 160 --height 90 --fps 10 --from 327 "
                                "--beat 328 --beat 400 ";
-    ASSERT_EQ(run("halvoren-render", common + "--out first.png", "first.err"), 0) << readTestText("first.err");
-    ASSERT_EQ(run("halvoren-render", common + "--out second.png", "second.err"), 0) << readTestText("second.err");
+    ASSERT_EQ(run("halvoren-render", common + "--out first.png >first.out", "first.err"), 0) << readTestText("first.err");
+    ASSERT_EQ(run("halvoren-render", common + "--stats --out second.png >second.out", "second.err"), 0)
+        << readTestText("second.err");
+    // The report only when asked for, with its window, scene and memory lines; the pixels stay.
+    EXPECT_EQ(readTestText("first.out").find("Frame times"), std::string::npos);
+    std::string report = readTestText("second.out");
+    EXPECT_NE(report.find("TextSnake + Speakers"), std::string::npos) << report;
+    EXPECT_NE(report.find("Memory: peak resident"), std::string::npos) << report;
+    EXPECT_NE(report.find("Start-up:"), std::string::npos) << report;
     EXPECT_FALSE(fileExists("first.png")); // several beats: one file each, named after its beat
     ASSERT_TRUE(fileExists("first-328.png"));
     ASSERT_TRUE(fileExists("first-400.png"));

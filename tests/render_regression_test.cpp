@@ -3,7 +3,6 @@
 // After an intended change: tools/render/update-references.sh, then look at the pictures.
 #include "offline.h"
 #include "test_support.h"
-#include "util/texture/png_loader.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -29,18 +28,6 @@ static std::vector<double> referenceBeats()
     return beats;
 }
 
-static bool loadReference(const std::string& path, Image* image)
-{
-    std::vector<uint8_t> bytes = readTestFile(path);
-    if (bytes.empty()) return false;
-    RawPngDecoder decoder;
-    if (decoder.decodeMemory(bytes.data(), bytes.size()) != 1 || decoder.error || !decoder.rgba) return false;
-    image->width = decoder.outputWidth;
-    image->height = decoder.outputHeight;
-    image->rgba.assign(decoder.rgba, decoder.rgba + (size_t)image->width * image->height * 4);
-    return true;
-}
-
 TEST(VisualRegression, ShowMatchesReferences)
 {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
@@ -63,7 +50,7 @@ TEST(VisualRegression, ShowMatchesReferences)
         char name[64];
         snprintf(name, sizeof name, "beat-%g.png", beats[i]);
         Image reference;
-        bool haveReference = loadReference(sourcePath(std::string("tests/reference/") + name), &reference);
+        bool haveReference = readPng(sourcePath(std::string("tests/reference/") + name), &reference);
         if (!haveReference) {
             writePng(std::string("actual-") + name, pictures[i]);
             ADD_FAILURE() << "no reference " << name << " (run tools/render/update-references.sh)";
@@ -90,7 +77,7 @@ TEST(VisualRegression, PngRoundTripKeepsEveryPixel)
     }
     writePng("roundtrip.png", image);
     Image back;
-    ASSERT_TRUE(loadReference("roundtrip.png", &back));
+    ASSERT_TRUE(readPng("roundtrip.png", &back));
     ImageDifference d = compareImages(image, back);
     EXPECT_TRUE(d.sameSize);
     EXPECT_EQ(d.maxChannel, 0);

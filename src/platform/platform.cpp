@@ -63,12 +63,17 @@ void platformSleepMs(uint32_t milliseconds)
     while (nanosleep(&ts, &ts) != 0) {}
 }
 
-uint64_t platformCounter()
+uint64_t platformWallNanoseconds()
 {
-    if (s_platform.virtualTime) return s_platform.virtualNanoseconds;
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (uint64_t)ts.tv_sec * 1000000000u + (uint64_t)ts.tv_nsec;
+}
+
+uint64_t platformCounter()
+{
+    if (s_platform.virtualTime) return s_platform.virtualNanoseconds;
+    return platformWallNanoseconds();
 }
 
 uint64_t platformCounterFrequency() { return 1000000000u; }

@@ -35,6 +35,8 @@ void platformSleepMs(uint32_t milliseconds);
 // High-resolution counter: nanoseconds on a monotonic clock; the frequency is constant.
 uint64_t platformCounter();
 uint64_t platformCounterFrequency();
+// The same monotonic clock in nanoseconds, never virtual: for measuring how long work takes.
+uint64_t platformWallNanoseconds();
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 uint32_t platformTickMs();
 

@@ -4,6 +4,7 @@
 #include "platform/bitmapfont.h" // createBitmapFont
 #include "platform/platform.h"   // counters, tick, virtual time
 #include "platform/report.h"     // CHECK_GL
+#include "scenes/framestats.h"   // the --stats hooks
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h" // GlitchLogo
 #include "scenes/scene_greetings/scene_greetings.h" // Greetings
 #include "scenes/scene_glowgreets/scene_glowgreets.h" // GlowGreets
@@ -34,23 +35,23 @@ template <class Scene> static Template* make() { return new Scene(); }
 static const float REST_OF_SHOW = 1000000000.0f;
 
 const TimelineRow TIMELINE[] = {
-    {make<RandomSSPics>, 104, 136},
-    {make<Spacexplosion>, 136, 168},
-    {make<MIDILights>, 136, 168},
-    {make<Oscilloscope>, 168, 172},
-    {make<TextBigSprite>, 172, 184},
-    {make<TextFire>, 184, 200},
-    {make<Spacexplosion>, 200, 216},
-    {make<MIDILights>, 200, 216},
-    {make<SpectrumBoxes>, 216, 232},
-    {make<TextDance>, 232, 248},
-    {make<GlowGreets>, 248, 296},
-    {make<Oscilloscope>, 258, 264},
-    {make<Greetings>, 258, 264},
-    {make<TextSnake>, 296, REST_OF_SHOW},
-    {make<Speakers>, 0, REST_OF_SHOW},
-    {make<GlitchLogo>, 0, 40},
-    {nullptr, 0.0f, 0.0f},
+    {make<RandomSSPics>, "RandomSSPics", 104, 136},
+    {make<Spacexplosion>, "Spacexplosion", 136, 168},
+    {make<MIDILights>, "MIDILights", 136, 168},
+    {make<Oscilloscope>, "Oscilloscope", 168, 172},
+    {make<TextBigSprite>, "TextBigSprite", 172, 184},
+    {make<TextFire>, "TextFire", 184, 200},
+    {make<Spacexplosion>, "Spacexplosion", 200, 216},
+    {make<MIDILights>, "MIDILights", 200, 216},
+    {make<SpectrumBoxes>, "SpectrumBoxes", 216, 232},
+    {make<TextDance>, "TextDance", 232, 248},
+    {make<GlowGreets>, "GlowGreets", 248, 296},
+    {make<Oscilloscope>, "Oscilloscope", 258, 264},
+    {make<Greetings>, "Greetings", 258, 264},
+    {make<TextSnake>, "TextSnake", 296, REST_OF_SHOW},
+    {make<Speakers>, "Speakers", 0, REST_OF_SHOW},
+    {make<GlitchLogo>, "GlitchLogo", 0, 40},
+    {nullptr, nullptr, 0.0f, 0.0f},
 };
 
 // >> keys
@@ -210,12 +211,16 @@ void Demo::onKey(bool pressed, int key)
     keyStateSet(&keys, pressed, key);
 }
 
-void drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
-                      int height)
+uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
+                          int height)
 {
-    for (Template* scene : scenes) {
+    uint32_t drawn = 0;
+    for (size_t row = 0; row < scenes.size(); row++) {
+        Template* scene = scenes[row];
         float t = music->getTime(); // read afresh for every scene
         if (t < scene->startTime || t > scene->endTime) continue;
+        if (row < 32) drawn |= 1u << row;
+        frameStatsSceneBegin((int)row);
         scene->keys = keys;
         CHECK_GL();
         scene->applyState();
@@ -224,12 +229,15 @@ void drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const 
         CHECK_GL();
         scene->draw();
         CHECK_GL();
+        frameStatsSceneEnd((int)row);
     }
+    return drawn;
 }
 
 void Demo::renderFrame()
 {
     CHECK_GL();
+    frameStatsFrameBegin();
     frameClockTick();
     music->update();
     // The song has ended: main leaves its loop when it sees this.
@@ -240,9 +248,35 @@ void Demo::renderFrame()
         SDL_PushEvent(&quit);
     }
     clearAllBuffers();
-    drawActiveScenes(scenes, music, &keys, width, height);
+    uint32_t drawn = drawActiveScenes(scenes, music, &keys, width, height);
     if (beforeSwap) beforeSwap();
     SDL_GL_SwapBuffers();
+    frameStatsFrameEnd(drawn);
+}
+
+// The timeline's scene names by row; returns the row count.
+static int timelineNames(const char* names[FRAME_STATS_MAX_ROWS])
+{
+    int rows = 0;
+    for (const TimelineRow* row = TIMELINE; row->create && rows < FRAME_STATS_MAX_ROWS; row++) names[rows++] = row->name;
+    return rows;
+}
+
+std::string timelineWindowName(uint32_t mask)
+{
+    const char* names[FRAME_STATS_MAX_ROWS];
+    int rows = timelineNames(names);
+    return windowNameOf(mask, names, rows);
+}
+
+void demoPrintStats(const Demo* demo, FILE* out, int samples)
+{
+    const char* names[FRAME_STATS_MAX_ROWS];
+    int rows = timelineNames(names);
+    uint64_t frames = 0;
+    audioChannelSamples(demo->music->stream, &frames);
+    int64_t songBytes = (int64_t)frames * 2 * (int64_t)sizeof(int16_t);
+    frameStatsPrint(out, names, rows, memoryFloorBytes(demo->width, demo->height, samples, songBytes));
 }
 
 void demoSetVirtualTime(Demo* demo, double seconds)

@@ -13,6 +13,9 @@
 #pragma once
 
 #include "scenes/template.h" // Template, KeyState, FrameClock
+#include <stdint.h>
+#include <stdio.h>
+#include <string>
 #include <vector>
 
 struct BitmapFont;
@@ -46,6 +49,7 @@ public:
 // >> timeline
 struct TimelineRow {
     Template* (*create)(); // makes the scene object (loads nothing)
+    const char* name;      // the scene class, for reports
     float startTime;       // beats
     float endTime;         // beats
 };
@@ -63,10 +67,17 @@ void frameClockSetup();
 void frameClockTick();
 
 // One frame's scenes: each scene whose window holds the clock (read afresh per scene) gets the
-// key table, applyState, resize and draw, in list order.
-void drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
-                      int height);
+// key table, applyState, resize and draw, in list order. Returns the rows drawn (bit i: row i).
+uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
+                          int height);
 
 // Virtual time: sets the platform's virtual counter and the virtual audio position to `seconds`
 // of show time, so the next renderFrame draws that moment.
 void demoSetVirtualTime(Demo* demo, double seconds);
+
+// The scene names of the rows in `mask` (bit i: TIMELINE row i), joined by " + ".
+std::string timelineWindowName(uint32_t mask);
+
+// The --stats report (framestats.h) with the timeline's names and the memory floor of this show
+// in a window of its size with `samples` (0 or 1: none).
+void demoPrintStats(const Demo* demo, FILE* out, int samples);

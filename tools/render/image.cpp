@@ -1,7 +1,10 @@
 // image: PNG writing with a small deflate of its own, scaling, tiling, text, comparison.
 #include "image.h"
 
+#include "util/texture/png_loader.h" // RawPngDecoder
+
 #include <algorithm>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -301,16 +304,49 @@ void drawText(Image* target, int x, int y, const std::string& text, int scale, u
 
 ImageDifference compareImages(const Image& a, const Image& b)
 {
-    ImageDifference d = {0.0, 0, a.width == b.width && a.height == b.height};
+    ImageDifference d = {0.0, 0, a.width == b.width && a.height == b.height, 0.0, 0.0};
     if (!d.sameSize) return d;
-    uint64_t sum = 0;
+    uint64_t sum = 0, squares = 0;
     size_t pixels = (size_t)a.width * a.height;
     for (size_t i = 0; i < pixels; i++)
         for (int c = 0; c < 3; c++) {
             int diff = abs((int)a.rgba[i * 4 + c] - (int)b.rgba[i * 4 + c]);
             sum += (uint64_t)diff;
+            squares += (uint64_t)(diff * diff);
             d.maxChannel = std::max(d.maxChannel, diff);
         }
     d.meanChannel = pixels ? (double)sum / (pixels * 3.0) : 0.0;
+    double meanSquare = pixels ? (double)squares / (pixels * 3.0) : 0.0;
+    d.psnr = meanSquare > 0.0 ? 10.0 * log10(255.0 * 255.0 / meanSquare) : INFINITY;
+    // Blocks at the right and bottom edges may be narrower.
+    for (int by = 0; by < a.height; by += DIFFERENCE_BLOCK)
+        for (int bx = 0; bx < a.width; bx += DIFFERENCE_BLOCK) {
+            uint64_t blockSum = 0, count = 0;
+            for (int y = by; y < std::min(a.height, by + DIFFERENCE_BLOCK); y++)
+                for (int x = bx; x < std::min(a.width, bx + DIFFERENCE_BLOCK); x++)
+                    for (int c = 0; c < 3; c++, count++) {
+                        size_t at = ((size_t)y * a.width + x) * 4 + c;
+                        blockSum += (uint64_t)abs((int)a.rgba[at] - (int)b.rgba[at]);
+                    }
+            d.worstBlockMean = std::max(d.worstBlockMean, (double)blockSum / (double)count);
+        }
     return d;
+}
+
+bool readPng(const std::string& path, Image* image)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    fclose(f);
+    RawPngDecoder decoder;
+    if (bytes.empty() || decoder.decodeMemory(bytes.data(), bytes.size()) != 1 || decoder.error || !decoder.rgba)
+        return false;
+    image->width = decoder.outputWidth;
+    image->height = decoder.outputHeight;
+    image->rgba.assign(decoder.rgba, decoder.rgba + (size_t)image->width * image->height * 4);
+    return true;
 }

@@ -17,6 +17,8 @@ struct Image {
 // Encodes the picture as an 8-bit RGB PNG (alpha dropped). Returns the file bytes.
 std::vector<uint8_t> encodePng(const Image& image);
 bool writePng(const std::string& path, const Image& image);
+// Reads a PNG file with the show's own decoder; false when it cannot be read or decoded.
+bool readPng(const std::string& path, Image* image);
 
 // Box-filtered downscale to the given size.
 Image scaleImage(const Image& source, int width, int height);
@@ -25,9 +27,12 @@ void blitImage(Image* target, const Image& source, int x, int y);
 // Draws text with a built-in 5x7 pixel font, `scale` pixels per font pixel.
 void drawText(Image* target, int x, int y, const std::string& text, int scale, uint32_t rgb);
 
+enum { DIFFERENCE_BLOCK = 16 }; // side of the blocks worstBlockMean looks at
 struct ImageDifference {
-    double meanChannel; // mean absolute difference per colour channel (0-255)
-    int maxChannel;     // largest absolute difference of one channel
+    double meanChannel;    // mean absolute difference per colour channel (0-255)
+    int maxChannel;        // largest absolute difference of one channel
     bool sameSize;
+    double psnr;           // dB over the colour channels; infinite when the pictures are equal
+    double worstBlockMean; // the largest mean absolute difference of one 16 x 16 block
 };
 ImageDifference compareImages(const Image& a, const Image& b);

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "scenes/demo.h"
+#include "scenes/framestats.h"
 #include "util/data/data.h"
 #include "util/music/audio.h"
 #include "util/music/music.h"
@@ -88,7 +89,9 @@ bool offlineOpen(OfflineSession* session, const OfflineOptions& options)
         setDataDirectory(options.dataDir.c_str());
     } else {
         accessMode = ACCESS_ARCHIVE;
+        uint64_t started = platformWallNanoseconds();
         openArchiveFrom(options.archive.empty() ? "data.hlv" : options.archive.c_str());
+        frameStatsArchiveTime(platformWallNanoseconds() - started);
     }
 
     // The compat layer would otherwise draw into a framebuffer of its own.
@@ -201,17 +204,44 @@ std::vector<Image> offlineRenderTimes(OfflineSession* session, double fromSecond
     return pictures;
 }
 
+std::vector<ShowWindow> showWindows(double songEndBeat)
+{
+    // Every start and end of a row cuts the show; between two cuts the set of rows is constant.
+    std::vector<double> cuts = {0.0, songEndBeat};
+    for (const TimelineRow* row = TIMELINE; row->create; row++)
+        for (double cut : {(double)row->startTime, (double)row->endTime})
+            if (cut > 0.0 && cut < songEndBeat) cuts.push_back(cut);
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+
+    std::vector<ShowWindow> windows;
+    for (size_t i = 0; i + 1 < cuts.size(); i++) {
+        double middle = (cuts[i] + cuts[i + 1]) * 0.5;
+        uint32_t mask = 0;
+        int index = 0;
+        for (const TimelineRow* row = TIMELINE; row->create && index < 32; row++, index++)
+            if (row->startTime <= middle && middle <= row->endTime) mask |= 1u << index;
+        size_t w = 0;
+        while (w < windows.size() && windows[w].mask != mask) w++;
+        if (w == windows.size()) windows.push_back(ShowWindow{mask, cuts[i], cuts[i + 1], {0.0, 0.0}});
+        // A set of rows that comes back is shown by its longest stretch.
+        if (cuts[i + 1] - cuts[i] > windows[w].end - windows[w].start) {
+            windows[w].start = cuts[i];
+            windows[w].end = cuts[i + 1];
+        }
+    }
+    for (ShowWindow& window : windows)
+        for (int k = 0; k < 2; k++)
+            window.beats[k] = floor((window.start + (window.end - window.start) * (k + 1) / 3.0) * 4.0) / 4.0;
+    return windows;
+}
+
 std::vector<double> contactSheetBeats(const OfflineSession& session)
 {
     double songEnd = offlineSecondsToBeat(session, offlineSongSeconds(session));
     std::vector<double> beats;
-    for (const TimelineRow* row = TIMELINE; row->create; row++) {
-        double start = std::max(0.0, (double)row->startTime);
-        double end = std::min((double)row->endTime, songEnd);
-        if (end <= start) continue;
-        for (double f : {1.0 / 3.0, 2.0 / 3.0}) beats.push_back(floor((start + (end - start) * f) * 4.0) / 4.0);
-    }
-    // And every 32 beats, so stretches that no window but the frame covers are seen too.
+    for (const ShowWindow& window : showWindows(songEnd)) beats.insert(beats.end(), window.beats, window.beats + 2);
+    // And every 32 beats, so the long windows are seen at more than two moments.
     for (double beat = 16.0; beat < songEnd; beat += 32.0) beats.push_back(beat);
     std::sort(beats.begin(), beats.end());
     beats.erase(std::unique(beats.begin(), beats.end()), beats.end());

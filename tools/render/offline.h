@@ -8,6 +8,7 @@
 #pragma once
 
 #include "image.h"
+#include <stdint.h>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,20 @@ std::vector<Image> offlineRenderTimes(OfflineSession* session, double fromSecond
                                       void (*onPicture)(size_t index, const Image& picture, void* user) = nullptr,
                                       void* user = nullptr);
 
-// Beats for a contact sheet: two inside every timeline window and one every 32 beats, ascending,
-// within the song.
+// A timeline window: a distinct set of active rows (bit i: TIMELINE row i), with the longest
+// stretch of the song that shows exactly that set and two beats inside it, at a third and two
+// thirds of the stretch (rounded down to a quarter beat). Sets that last no time (a row ending on
+// the beat another starts) are left out.
+struct ShowWindow {
+    uint32_t mask;
+    double start, end; // beats
+    double beats[2];
+};
+// The windows of a song that ends at `songEndBeat`, in order of first appearance.
+std::vector<ShowWindow> showWindows(double songEndBeat);
+
+// Beats for a contact sheet: the two beats of every timeline window and one every 32 beats,
+// ascending, within the song.
 std::vector<double> contactSheetBeats(const OfflineSession& session);
 // Tiles the pictures into one sheet with a beat label under each thumbnail.
 Image makeContactSheet(const std::vector<Image>& pictures, const std::vector<double>& beats, int columns,

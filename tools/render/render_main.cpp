@@ -5,7 +5,8 @@
 //
 // Options: --width W --height H (1280 x 720), --fps F (virtual frame rate of the simulation, 60),
 // --from BEAT (start simulating there instead of at 0: a quick preview), --archive FILE (default
-// "data.hlv") or --data DIR (loose files under DIR, the folder that holds data/), --samples N.
+// "data.hlv") or --data DIR (loose files under DIR, the folder that holds data/), --samples N,
+// --stats (print the frame-time, memory and start-up report at the end, as the show does).
 // With one --beat the picture goes to FILE.png, with several to FILE-<beat>.png. A beat past the
 // end of the song renders the song's last frame and says so. Bad arguments: usage, exit code 2.
 //
@@ -14,6 +15,8 @@
 // their names in load order: the manifest halvoren-pack packs "data.hlv" from.
 #include "offline.h"
 
+#include "scenes/demo.h"
+#include "scenes/framestats.h"
 #include "util/data/data.h"
 
 #include <stdio.h>
@@ -30,7 +33,7 @@ static int usage(const char* why)
             "usage: halvoren-render --beat B [--beat B ...] --out FILE.png [options]\n"
             "       halvoren-render --contact-sheet FILE.png [--beat B ...] [options]\n"
             "       halvoren-render --data DIR --write-manifest FILE\n"
-            "options: --width W --height H --fps F --from BEAT --samples N\n"
+            "options: --width W --height H --fps F --from BEAT --samples N --stats\n"
             "         --archive FILE | --data DIR\n",
             why);
     return 2;
@@ -51,9 +54,14 @@ int main(int argc, char** argv)
     std::vector<double> beats;
     std::string out, contactSheet, manifest;
     double fps = 60.0, from = 0.0;
-    bool haveFrom = false;
+    bool haveFrom = false, stats = false;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
+        if (!strcmp(arg, "--stats")) {
+            if (!stats) frameStatsEnable();
+            stats = true;
+            continue;
+        }
         if (i + 1 >= argc) return usage("every option takes a value");
         const char* value = argv[++i];
         double number = 0.0;
@@ -122,6 +130,8 @@ int main(int argc, char** argv)
     double wall = (finished.tv_sec - started.tv_sec) + (finished.tv_nsec - started.tv_nsec) * 1e-9;
     fprintf(stderr, "halvoren-render: %ld frames at %d x %d in %.1f s (%.1f frames per second)\n",
             session.framesRendered, options.width, options.height, wall, session.framesRendered / (wall > 0 ? wall : 1e-9));
+
+    if (stats) demoPrintStats(session.demo, stdout, options.samples);
 
     if (!contactSheet.empty()) {
         Image sheet = makeContactSheet(pictures, beats, 4, 320);

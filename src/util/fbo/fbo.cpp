@@ -8,6 +8,12 @@
 // A power-of-two search stops here, so a huge request can never overflow the doubling.
 static const int MAX_POWER_OF_TWO_SIDE = 1 << 30;
 
+// A depth renderbuffer takes this many bytes a pixel (drivers store 24-bit depth in 32 bits).
+static const int64_t DEPTH_BYTES_PER_PIXEL = 4;
+static int64_t s_renderbufferBytesHeld;
+
+int64_t fboRenderbufferBytesHeld() { return s_renderbufferBytesHeld; }
+
 static const GLenum DRAW_BUFFER_LIST[] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT,
                                           GL_COLOR_ATTACHMENT2_EXT, GL_COLOR_ATTACHMENT3_EXT};
 
@@ -61,6 +67,7 @@ void Fbo::createDepthBuffer()
     CHECK_GL();
     glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
     CHECK_GL();
+    s_renderbufferBytesHeld += (int64_t)width * height * DEPTH_BYTES_PER_PIXEL;
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
                                  depthRenderbufferId);
     CHECK_GL();
@@ -95,6 +102,7 @@ void Fbo::resize(int newWidth, int newHeight)
     if (w == width && h == height) return;
 
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebufferId);
+    const int64_t oldPixels = (int64_t)width * height;
     width = w;
     height = h;
     if (depthRenderbufferId != 0) {
@@ -102,6 +110,7 @@ void Fbo::resize(int newWidth, int newHeight)
         CHECK_GL();
         glDeleteRenderbuffersEXT(1, &depthRenderbufferId);
         CHECK_GL();
+        s_renderbufferBytesHeld -= oldPixels * DEPTH_BYTES_PER_PIXEL;
         depthRenderbufferId = 0;
         createDepthBuffer();
     }

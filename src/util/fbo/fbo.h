@@ -49,6 +49,9 @@ public:
     void drawAttachments();
 };
 
+// Bytes every live depth renderbuffer takes (colour attachments count as textures).
+int64_t fboRenderbufferBytesHeld();
+
 // The size resize gives for a request: square power of two below the width when `nonPowerOfTwo` is
 // false, else as requested; never below 1 x 1.
 void fboSizeFor(int requestedWidth, int requestedHeight, bool nonPowerOfTwo, int* width, int* height);

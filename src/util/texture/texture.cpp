@@ -15,6 +15,25 @@
 
 // Longest vendor string compared in full; longer ones are cut (the brand comes first anyway).
 enum { VENDOR_BYTES = 256 };
+enum { TEXTURE_BYTES_PER_TEXEL = 4 }; // GL_RGBA8, the one internal format
+
+// What the uploaded levels of every live texture take, for the memory report.
+static int64_t s_textureBytesHeld;
+
+uint64_t textureLevelBytes(uint32_t width, uint32_t height, uint32_t bytesPerTexel, bool mipmaps)
+{
+    uint64_t total = 0;
+    uint64_t w = width, h = height;
+    for (;;) {
+        total += w * h * bytesPerTexel;
+        if (!mipmaps || (w == 1 && h == 1)) break;
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+    }
+    return total;
+}
+
+int64_t textureBytesHeld() { return s_textureBytesHeld; }
 
 size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel)
 {
@@ -67,7 +86,10 @@ Texture::Texture(const char* fileName) : Texture()
 
 Texture::~Texture()
 {
-    if (textureId != 0) glDeleteTextures(1, &textureId);
+    if (textureId != 0) {
+        glDeleteTextures(1, &textureId);
+        s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, TEXTURE_BYTES_PER_TEXEL, useMipmaps);
+    }
     textureId = 0;
     CHECK_GL();
 }
@@ -141,6 +163,7 @@ bool Texture::createGLTexture()
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)width, (GLsizei)height, 0, format, type, imageData);
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    s_textureBytesHeld += (int64_t)textureLevelBytes(width, height, TEXTURE_BYTES_PER_TEXEL, useMipmaps);
 
     bool ati = textureVendorIsAti((const char*)glGetString(GL_VENDOR));
     if (!useMipmaps) {
@@ -162,6 +185,7 @@ void Texture::resize(unsigned int newWidth, unsigned int newHeight)
     if (imageData) FATAL("Attempted to resize a texture with current imageData");
     if (textureId == 0) FATAL("Attempted to resize a texture that is not initialized!");
     glDeleteTextures(1, &textureId);
+    s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, TEXTURE_BYTES_PER_TEXEL, useMipmaps);
     width = newWidth;
     height = newHeight;
     textureId = 0;

@@ -59,6 +59,12 @@ size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel);
 // larger than IMAGE_MAX_FILE_BYTES.
 bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes);
 
+// Bytes of a texture's levels as uploaded: the base level, and with `mipmaps` every level down to
+// 1 x 1 (each side halved, never below 1).
+uint64_t textureLevelBytes(uint32_t width, uint32_t height, uint32_t bytesPerTexel, bool mipmaps);
+// Bytes the levels of every live GL texture take, summed at upload and subtracted at deletion.
+int64_t textureBytesHeld();
+
 // True when a GL vendor string, lower-cased, contains "ati " (mipmaps then come from
 // GL_GENERATE_MIPMAP instead of glGenerateMipmapEXT).
 bool textureVendorIsAti(const char* vendor);

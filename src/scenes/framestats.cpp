@@ -1,0 +1,257 @@
+// framestats: the frame-time report of --stats. See framestats.h.
+#include "scenes/framestats.h"
+
+#include "platform/platform.h"     // platformWallNanoseconds
+#include "util/fbo/fbo.h"          // fboRenderbufferBytesHeld
+#include "util/texture/texture.h"  // textureBytesHeld
+#include <GL/glew.h>               // timer queries
+#include <algorithm>
+#include <string.h>
+#include <string>
+#include <sys/resource.h>          // getrusage
+#include <time.h>
+#include <unistd.h>                // sysconf
+
+enum {
+    QUERY_FRAMES = 4,              // frames of timer queries in flight before one is read back
+    WINDOW_BUFFERS = 3,            // front and back colour, depth and stencil
+    WINDOW_BYTES_PER_PIXEL = 4,
+    STUTTER_SPAN = 2 * STUTTER_NEIGHBOURS + 1,
+};
+static const double MS_PER_NS = 1e-6;
+static const double MB = 1024.0 * 1024.0;
+
+static struct {
+    bool enabled;
+    uint64_t processStart;      // wall clock at the process's start
+    uint64_t excluded;          // dialog and pause
+    uint64_t archive;
+    uint64_t firstFrameEnd;     // 0 until the first frame is done
+    uint64_t frameStart;        // of the frame in progress
+    uint64_t lastFrameEnd;
+    std::vector<float> frameMs;
+    std::vector<uint32_t> masks;
+    // GPU time per row: queries in a ring of frames, sums read back QUERY_FRAMES frames late.
+    bool timers;
+    bool queriesMade;
+    GLuint queries[QUERY_FRAMES][FRAME_STATS_MAX_ROWS];
+    uint32_t pending[QUERY_FRAMES]; // rows with a query issued in that slot, not yet read
+    int slot;
+    uint64_t gpuNs[FRAME_STATS_MAX_ROWS];
+    int gpuFrames[FRAME_STATS_MAX_ROWS];
+} s_stats;
+
+// >> figures
+float percentileOf(std::vector<float>* values, float p)
+{
+    if (values->empty()) return 0.0f;
+    std::sort(values->begin(), values->end());
+    size_t n = values->size();
+    size_t rank = (size_t)((double)p / 100.0 * (double)n + 0.999999);
+    if (rank < 1) rank = 1;
+    if (rank > n) rank = n;
+    return (*values)[rank - 1];
+}
+
+bool isStutter(const float* frameMs, int count, int index)
+{
+    int first = std::max(0, index - STUTTER_NEIGHBOURS);
+    int last = std::min(count - 1, index + STUTTER_NEIGHBOURS);
+    float around[STUTTER_SPAN];
+    int n = 0;
+    for (int i = first; i <= last; i++) around[n++] = frameMs[i];
+    std::nth_element(around, around + n / 2, around + n);
+    return frameMs[index] > 2.0f * around[n / 2];
+}
+
+int countStutters(const float* frameMs, int count)
+{
+    int stutters = 0;
+    for (int i = 0; i < count; i++) stutters += isStutter(frameMs, count, i) ? 1 : 0;
+    return stutters;
+}
+
+std::vector<WindowFigures> windowFigures(const std::vector<float>& frameMs, const std::vector<uint32_t>& masks)
+{
+    std::vector<WindowFigures> windows;
+    std::vector<std::vector<float>> times;
+    int count = (int)std::min(frameMs.size(), masks.size());
+    for (int i = 0; i < count; i++) {
+        size_t w = 0;
+        while (w < windows.size() && windows[w].mask != masks[i]) w++;
+        if (w == windows.size()) {
+            windows.push_back(WindowFigures{masks[i], 0, 0, 0, 0, 0, 0});
+            times.emplace_back();
+        }
+        windows[w].frames++;
+        times[w].push_back(frameMs[i]);
+        if (isStutter(frameMs.data(), count, i)) windows[w].stutters++;
+    }
+    for (size_t w = 0; w < windows.size(); w++) {
+        windows[w].medianMs = percentileOf(&times[w], 50);
+        windows[w].p95Ms = percentileOf(&times[w], 95);
+        windows[w].p99Ms = percentileOf(&times[w], 99);
+        windows[w].maxMs = times[w].back();
+    }
+    return windows;
+}
+
+// >> recording
+// How long this process has run, from /proc (clock ticks since boot at its start); 0 when unknown.
+static uint64_t processAgeNs()
+{
+    FILE* f = fopen("/proc/self/stat", "r");
+    if (!f) return 0;
+    char text[1024];
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    text[n] = 0;
+    // The command name may hold spaces and brackets: fields are counted after the last ')'.
+    const char* p = strrchr(text, ')');
+    if (!p) return 0;
+    unsigned long long startTicks = 0;
+    int field = 2;
+    for (; *p && field < 22; p++)
+        if (*p == ' ') field++;
+    if (field != 22 || sscanf(p, "%llu", &startTicks) != 1) return 0;
+    long hz = sysconf(_SC_CLK_TCK);
+    struct timespec boot;
+    if (hz <= 0 || clock_gettime(CLOCK_BOOTTIME, &boot) != 0) return 0;
+    double age = (double)boot.tv_sec + boot.tv_nsec * 1e-9 - (double)startTicks / (double)hz;
+    return age > 0 ? (uint64_t)(age * 1e9) : 0;
+}
+
+void frameStatsEnable()
+{
+    uint64_t now = platformWallNanoseconds();
+    uint64_t age = processAgeNs();
+    s_stats.enabled = true;
+    s_stats.processStart = now > age ? now - age : 0;
+    s_stats.frameMs.reserve(FRAME_STATS_RESERVED);
+    s_stats.masks.reserve(FRAME_STATS_RESERVED);
+}
+
+bool frameStatsEnabled() { return s_stats.enabled; }
+
+void frameStatsExcludeFromStartup(uint64_t nanoseconds) { s_stats.excluded += nanoseconds; }
+
+void frameStatsArchiveTime(uint64_t nanoseconds) { s_stats.archive += nanoseconds; }
+
+// Adds the GPU times of the queries in `slot` (blocking until they are done) and frees the slot.
+static void readQueries(int slot)
+{
+    for (int row = 0; row < FRAME_STATS_MAX_ROWS; row++) {
+        if (!(s_stats.pending[slot] & (1u << row))) continue;
+        GLuint64 ns = 0;
+        glGetQueryObjectui64v(s_stats.queries[slot][row], GL_QUERY_RESULT, &ns);
+        s_stats.gpuNs[row] += ns;
+        s_stats.gpuFrames[row]++;
+    }
+    s_stats.pending[slot] = 0;
+}
+
+void frameStatsFrameBegin()
+{
+    if (!s_stats.enabled) return;
+    s_stats.frameStart = platformWallNanoseconds();
+    if (!s_stats.queriesMade) {
+        s_stats.queriesMade = true;
+        s_stats.timers = GLEW_ARB_timer_query != 0;
+        if (s_stats.timers) glGenQueries(QUERY_FRAMES * FRAME_STATS_MAX_ROWS, &s_stats.queries[0][0]);
+    }
+    if (s_stats.timers) readQueries(s_stats.slot);
+}
+
+void frameStatsSceneBegin(int row)
+{
+    if (!s_stats.timers || row < 0 || row >= FRAME_STATS_MAX_ROWS) return;
+    glBeginQuery(GL_TIME_ELAPSED, s_stats.queries[s_stats.slot][row]);
+}
+
+void frameStatsSceneEnd(int row)
+{
+    if (!s_stats.timers || row < 0 || row >= FRAME_STATS_MAX_ROWS) return;
+    glEndQuery(GL_TIME_ELAPSED);
+    s_stats.pending[s_stats.slot] |= 1u << row;
+}
+
+void frameStatsFrameEnd(uint32_t activeRows)
+{
+    if (!s_stats.enabled) return;
+    uint64_t now = platformWallNanoseconds();
+    uint64_t from = s_stats.lastFrameEnd ? s_stats.lastFrameEnd : s_stats.frameStart;
+    if (!s_stats.firstFrameEnd) s_stats.firstFrameEnd = now;
+    s_stats.lastFrameEnd = now;
+    s_stats.frameMs.push_back((float)((double)(now - from) * MS_PER_NS));
+    s_stats.masks.push_back(activeRows);
+    s_stats.slot = (s_stats.slot + 1) % QUERY_FRAMES;
+}
+
+// >> report
+int64_t memoryFloorBytes(int windowWidth, int windowHeight, int samples, int64_t songBytes)
+{
+    int64_t window = (int64_t)windowWidth * windowHeight * WINDOW_BUFFERS * WINDOW_BYTES_PER_PIXEL;
+    if (samples > 1) window *= samples;
+    return textureBytesHeld() + fboRenderbufferBytesHeld() + window + songBytes;
+}
+
+int64_t peakResidentBytes()
+{
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return (int64_t)usage.ru_maxrss * 1024;
+}
+
+std::string windowNameOf(uint32_t mask, const char* const* rowNames, int rowCount)
+{
+    std::string name;
+    for (int row = 0; row < rowCount && row < FRAME_STATS_MAX_ROWS; row++) {
+        if (!(mask & (1u << row))) continue;
+        if (!name.empty()) name += " + ";
+        name += rowNames[row];
+    }
+    return name.empty() ? "(no scene)" : name;
+}
+
+void frameStatsPrint(FILE* out, const char* const* rowNames, int rowCount, int64_t memoryFloor)
+{
+    if (!s_stats.enabled) return;
+    for (int slot = 0; slot < QUERY_FRAMES && s_stats.timers; slot++) readQueries(slot);
+
+    fprintf(out, "Frame times in ms, per timeline window:\n");
+    fprintf(out, "  %-48s %7s %8s %8s %8s %8s %8s\n", "window", "frames", "median", "p95", "p99", "max", "stutters");
+    for (const WindowFigures& w : windowFigures(s_stats.frameMs, s_stats.masks))
+        fprintf(out, "  %-48s %7d %8.1f %8.1f %8.1f %8.1f %8d\n", windowNameOf(w.mask, rowNames, rowCount).c_str(),
+                w.frames, w.medianMs, w.p95Ms, w.p99Ms, w.maxMs, w.stutters);
+    std::vector<float> all = s_stats.frameMs;
+    float median = percentileOf(&all, 50), p95 = percentileOf(&all, 95), p99 = percentileOf(&all, 99);
+    fprintf(out, "  %-48s %7d %8.1f %8.1f %8.1f %8.1f %8d\n", "whole show", (int)all.size(), median, p95, p99,
+            all.empty() ? 0.0f : all.back(), countStutters(s_stats.frameMs.data(), (int)s_stats.frameMs.size()));
+
+    if (s_stats.timers) {
+        uint64_t total = 0;
+        for (int row = 0; row < rowCount && row < FRAME_STATS_MAX_ROWS; row++) total += s_stats.gpuNs[row];
+        fprintf(out, "GPU time per scene (GL_ARB_timer_query):\n");
+        fprintf(out, "  %-4s %-20s %7s %12s %10s\n", "row", "scene", "frames", "ms a frame", "share");
+        for (int row = 0; row < rowCount && row < FRAME_STATS_MAX_ROWS; row++) {
+            if (!s_stats.gpuFrames[row]) continue;
+            fprintf(out, "  %-4d %-20s %7d %12.2f %9.1f%%\n", row + 1, rowNames[row], s_stats.gpuFrames[row],
+                    (double)s_stats.gpuNs[row] * MS_PER_NS / s_stats.gpuFrames[row],
+                    total ? 100.0 * (double)s_stats.gpuNs[row] / (double)total : 0.0);
+        }
+    } else {
+        fprintf(out, "GPU time per scene: the driver lacks GL_ARB_timer_query\n");
+    }
+
+    int64_t peak = peakResidentBytes();
+    fprintf(out, "Memory: peak resident %.1f MB, floor %.1f MB (textures %.1f MB, renderbuffers %.1f MB), "
+                 "peak above floor %.1f MB\n",
+            peak / MB, memoryFloor / MB, textureBytesHeld() / MB, fboRenderbufferBytesHeld() / MB,
+            (peak - memoryFloor) / MB);
+    if (s_stats.firstFrameEnd) {
+        double startup = (double)(s_stats.firstFrameEnd - s_stats.processStart - s_stats.excluded) * 1e-9;
+        fprintf(out, "Start-up: %.2f s from process start to the end of the first frame (without the dialog and "
+                     "the full-screen pause); reading and unpacking the archive %.2f s\n",
+                startup, (double)s_stats.archive * 1e-9);
+    }
+}
