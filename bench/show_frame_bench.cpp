@@ -1,5 +1,5 @@
 // show_frame_bench: what a frame of the show costs in every timeline window.
-//   show_frame_bench [--width W --height H --samples N --fps F --archive FILE | --data DIR]
+//   show_frame_bench [--width W --height H --samples N --fps F --archive FILE | --data DIR] [--stats]
 //   (needs a display: run it under xvfb-run; default 1280 x 720, no multisampling, 60 fps, the
 //   build's data.hlv)
 // Each window (a distinct set of active scenes) is rendered for two beats from the first of the
@@ -7,7 +7,7 @@
 // returns after the swap. Prints per window the median and 99th percentile frame time, the
 // stutters (a frame longer than twice the median of the 19 around it) and the median's ratio to an
 // empty frame (clear and swap at the same size) measured in the same run; then the whole show's
-// figures and GL_RENDERER.
+// figures and GL_RENDERER. With --stats, the show's own report follows (GPU time per scene).
 #include "offline.h"
 #include "platform/platform.h"   // platformWallNanoseconds
 #include "scenes/demo.h"         // timelineWindowName
@@ -44,6 +44,15 @@ int main(int argc, char** argv)
     OfflineOptions options;
     options.archive = HALVOREN_BINARY_DIR "/data.hlv";
     double fps = 60.0;
+    bool stats = argc > 1 && !strcmp(argv[argc - 1], "--stats");
+    if (stats) {
+        frameStatsEnable();
+        argc--;
+    }
+    if ((argc - 1) % 2) {
+        fprintf(stderr, "show_frame_bench: every option but --stats (last) takes a value\n");
+        return 2;
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
         const char* error = nullptr;
         OfflineOptions before = options;
@@ -109,5 +118,9 @@ int main(int argc, char** argv)
            emptyMs > 0 ? median / emptyMs : 0.0);
     printf("\n%.1f s for %zu frames; %d of %zu windows over the target (median %.0f ms, p99 %.0f ms)\n",
            totalSeconds, allMs.size(), overTarget, windows.size(), TARGET_MEDIAN_MS, TARGET_P99_MS);
+    if (stats) {
+        printf("\n");
+        demoPrintStats(session.demo, stdout, options.samples);
+    }
     return 0;
 }

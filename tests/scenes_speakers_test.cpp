@@ -481,7 +481,7 @@ protected:
         for (double beat = from; beat < to; beat += step) {
             SpeakersFrame frame =
                 speakersScript((SpeakersState*)&speakersState(), &s_scene->model, (float)beat, (float)step, &keys);
-            if (frame.shader == SPEAKERS_SHADER_MULTI) s_scene->model.plainShader = s_shaders->multiMaterialNotex;
+            if (frame.shader == SPEAKERS_SHADER_MULTI) s_scene->model.plainShader = s_scene->rigProgram;
             speakersMoveLights((SpeakersState*)&speakersState(), &s_scene->model, (float)beat);
         }
     }
@@ -497,7 +497,7 @@ TEST_F(SpeakersFrames, TheShowFromOpeningToOutro)
     ASSERT_NE(s_scene, nullptr);
     EXPECT_FALSE(s_scene->blend);
     EXPECT_TRUE(s_scene->lighting);
-    EXPECT_EQ(s_scene->model.plainShader, s_shaders->multiMaterialNotex);
+    EXPECT_EQ(s_scene->model.plainShader, s_scene->rigProgram); // the rig's own light count
     ASSERT_GE(s_scene->model.cameras.size(), 6u);
     ASSERT_GE(s_scene->model.lights.size(), 4u);
     const double step = FRAME_BEATS;
@@ -518,7 +518,7 @@ TEST_F(SpeakersFrames, TheShowFromOpeningToOutro)
     Bytes fly = frameAt(76.0);
     savePicture("speakers_beat76.png", fly);
     EXPECT_GT(meanBrightness(fly), 5.0);
-    EXPECT_EQ(s_scene->model.plainShader, s_shaders->multiMaterialNotex);
+    EXPECT_EQ(s_scene->model.plainShader, s_scene->rigProgram); // the rig's own light count
     Bytes fly2 = frameAt(76.0 + step);
     EXPECT_GT(differentPixels(fly, fly2), 0);
 

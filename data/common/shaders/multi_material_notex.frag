@@ -1,8 +1,13 @@
 #version 110
 // Untextured mesh in its material colours (emission, ambient, diffuse, specular, shininess), lit per
-// pixel by all eight OpenGL lights on both sides, as the fixed-function two-sided model would.
+// pixel by OpenGL lights 0 to LIGHTS - 1 on both sides, as the fixed-function two-sided model would.
+// LIGHTS is 8 unless the program is built for fewer: a loop of fixed length unrolls, which software
+// rasterisers need to read the light parameters directly, so each light count is its own program.
+#ifndef LIGHTS
+#define LIGHTS 8
+#endif
 
-const int MAX_LIGHTS = 8;
+const int MAX_LIGHTS = LIGHTS;
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;

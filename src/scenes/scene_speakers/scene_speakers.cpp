@@ -236,7 +236,15 @@ float speakersFadeAlpha(float t, bool interactive)
 void Speakers::init()
 {
     load(SPEAKERS_MODEL, &model);
-    model.plainShader = shaders->multiMaterialNotex;
+    // The rig's lights are the only ones on while it draws: its lit program shades just those.
+    int lights = (int)model.lights.size();
+    if (lights > MODEL_MAX_LIGHTS) lights = MODEL_MAX_LIGHTS;
+    char defines[32];
+    snprintf(defines, sizeof defines, "#define LIGHTS %i", lights > 0 ? lights : 1);
+    rigProgram = new ShaderProgram("multi_material_notex.vert", "multi_material_notex.frag", defines);
+    // The same vertex stage, so both passes put every pixel at the same depth.
+    rigDepthProgram = new ShaderProgram("multi_material_notex.vert", "depth_only.frag", defines);
+    model.plainShader = rigProgram;
     blend = false;
     lighting = true;
 }
@@ -247,6 +255,27 @@ static void drawModel(Objects3D* model)
     glPushMatrix();
     glMultMatrixf(model->transform);
     model->drawNode(model->root, model->root.mirrored);
+    glPopMatrix();
+}
+
+// The rig without its cones, then the bass and mid cones pushed along x.
+static void drawRig(Objects3D* model, float bassX, float midX)
+{
+    glPushMatrix();
+    model->setAllVisible(true);
+    model->setVisibleByName("Bass", false);
+    model->setVisibleByName("Midtone", false);
+    drawModel(model);
+    glPushMatrix();
+    glTranslatef(bassX, 0.0f, 0.0f);
+    model->setAllVisible(false);
+    model->setVisibleByName("Bass", true);
+    drawModel(model);
+    glPopMatrix();
+    glTranslatef(midX, 0.0f, 0.0f);
+    model->setAllVisible(false);
+    model->setVisibleByName("Midtone", true);
+    drawModel(model);
     glPopMatrix();
 }
 
@@ -269,7 +298,7 @@ void Speakers::draw()
 
     // B: cameras, light 0 and the ending's keys.
     SpeakersFrame frame = speakersScript(&s_speakers, &model, t, music->meanTimeStep, keys);
-    if (frame.shader == SPEAKERS_SHADER_MULTI) model.plainShader = shaders->multiMaterialNotex;
+    if (frame.shader == SPEAKERS_SHADER_MULTI) model.plainShader = rigProgram;
     if (frame.shader == SPEAKERS_SHADER_SINGLE) model.plainShader = shaders->singleMaterialNotex;
     if (frame.lightingOff) {
         lighting = false;
@@ -292,25 +321,24 @@ void Speakers::draw()
     // E: the rig, then the cones pushed by the music.
     model.setupLights();
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, GLOBAL_AMBIENT);
+
     float bassX, midX;
     speakersConeOffsets(music->getSmoothedLevel(), music->getSampleLevel(), &bassX, &midX);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glPushMatrix();
-    model.setAllVisible(true);
-    model.setVisibleByName("Bass", false);
-    model.setVisibleByName("Midtone", false);
-    drawModel(&model);
-    glPushMatrix();
-    glTranslatef(bassX, 0.0f, 0.0f);
-    model.setAllVisible(false);
-    model.setVisibleByName("Bass", true);
-    drawModel(&model);
-    glPopMatrix();
-    glTranslatef(midX, 0.0f, 0.0f);
-    model.setAllVisible(false);
-    model.setVisibleByName("Midtone", true);
-    drawModel(&model);
-    glPopMatrix();
+    if (model.plainShader == rigProgram) {
+        // Depth first, colour second: the lit program then shades each pixel once, not every
+        // hidden layer behind it (behind the screen stands the whole stage).
+        model.plainShader = rigDepthProgram;
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        drawRig(&model, bassX, midX);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        model.plainShader = rigProgram;
+        glDepthFunc(GL_LEQUAL);
+        drawRig(&model, bassX, midX);
+        glDepthFunc(GL_LESS);
+    } else {
+        drawRig(&model, bassX, midX);
+    }
     CHECK_GL();
 
     // F: the fade to black at the end of the song.

@@ -59,7 +59,9 @@ struct SpeakersFrame {
 
 class Speakers : public Template {
 public:
-    Objects3D model; // the sound system, loaded by init
+    Objects3D model;                      // the sound system, loaded by init
+    ShaderProgram* rigProgram = nullptr;      // the lit program for the rig's own lights, built by init
+    ShaderProgram* rigDepthProgram = nullptr; // its vertex stage with no colour: the depth pass
 
     void init() override;
     void draw() override;

@@ -53,7 +53,27 @@ char* readShaderSource(const char* name)
 
 static bool isArbSource(const char* source) { return strncmp(source, "!!ARB", ARB_MAGIC_LENGTH) == 0; }
 
-ShaderProgram::ShaderProgram(const char* vertexFile, const char* fragmentFile)
+// The source with `defines` after its #version line (a #version must come first), or before it all.
+static char* withDefines(char* source, const char* defines)
+{
+    if (!defines || !*defines) return source;
+    size_t at = 0;
+    if (strncmp(source, "#version", 8) == 0) {
+        while (source[at] && source[at] != '\n') at++;
+        if (source[at] == '\n') at++;
+    }
+    size_t sourceLength = strlen(source), definesLength = strlen(defines);
+    char* combined = (char*)malloc(sourceLength + definesLength + 2);
+    if (!combined) FATAL("Out of memory for a shader source");
+    memcpy(combined, source, at);
+    memcpy(combined + at, defines, definesLength);
+    combined[at + definesLength] = '\n';
+    memcpy(combined + at + definesLength + 1, source + at, sourceLength - at + 1);
+    free(source);
+    return combined;
+}
+
+ShaderProgram::ShaderProgram(const char* vertexFile, const char* fragmentFile, const char* defines)
 {
     if (!vertexFile || !fragmentFile) return; // the empty program
 
@@ -67,6 +87,8 @@ ShaderProgram::ShaderProgram(const char* vertexFile, const char* fragmentFile)
 
     if (!isArbSource(vertexSource)) {
         isARB = 0;
+        vertexSource = withDefines(vertexSource, defines);
+        fragmentSource = withDefines(fragmentSource, defines);
         buildGlsl(vertexSource, fragmentSource);
     } else if (isArbSource(fragmentSource)) {
         isARB = 1;

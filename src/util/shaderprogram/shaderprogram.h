@@ -26,8 +26,10 @@ public:
     GLuint fragmentProgramARB = 0;  // ARB fragment program name (ARB kind only)
     int isARB = 0;                  // 1 for the ARB kind, 0 for GLSL and the empty program
 
-    // Builds the program from two files, or the empty program when either name is null.
-    ShaderProgram(const char* vertexFile, const char* fragmentFile);
+    // Builds the program from two files, or the empty program when either name is null. GLSL
+    // sources get `defines` (preprocessor lines, such as "#define LIGHTS 4") after their #version
+    // line, so one file can make several programs.
+    ShaderProgram(const char* vertexFile, const char* fragmentFile, const char* defines = nullptr);
 
     // Makes this program current (the empty program selects no GLSL program).
     void bind();

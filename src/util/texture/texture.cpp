@@ -63,14 +63,23 @@ bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes)
     return ok;
 }
 
-bool textureVendorIsAti(const char* vendor)
+// True when `text`, lower-cased, contains `part` (lower case).
+static bool containsLowerCase(const char* text, const char* part)
 {
-    if (!vendor) return false;
+    if (!text) return false;
     char lower[VENDOR_BYTES];
     size_t i = 0;
-    for (; vendor[i] && i + 1 < sizeof lower; i++) lower[i] = (char)tolower((unsigned char)vendor[i]);
+    for (; text[i] && i + 1 < sizeof lower; i++) lower[i] = (char)tolower((unsigned char)text[i]);
     lower[i] = 0;
-    return strstr(lower, "ati ") != nullptr;
+    return strstr(lower, part) != nullptr;
+}
+
+bool textureVendorIsAti(const char* vendor) { return containsLowerCase(vendor, "ati "); }
+
+bool textureRendererIsSoftware(const char* renderer)
+{
+    return containsLowerCase(renderer, "llvmpipe") || containsLowerCase(renderer, "softpipe") ||
+           containsLowerCase(renderer, "software rasterizer");
 }
 
 Texture::Texture()
@@ -147,6 +156,7 @@ bool Texture::createGLTexture()
         if (GLEW_EXT_texture_filter_anisotropic) {
             GLfloat maxAnisotropy = 1.0f;
             glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+            if (textureRendererIsSoftware((const char*)glGetString(GL_RENDERER))) maxAnisotropy = 1.0f;
             glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
         }
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);

@@ -30,7 +30,7 @@ public:
     GLuint textureId;         // GL texture name while one exists; 0
     GLenum wrapMode;          // wrap S and T: GL_CLAMP_TO_EDGE (default) or GL_REPEAT
     bool isFloat;             // upload type GL_FLOAT instead of GL_UNSIGNED_BYTE; false
-    bool useMipmaps;          // mipmap chain, trilinear filtering, maximum anisotropy; false
+    bool useMipmaps;          // mipmap chain, trilinear filtering, anisotropic filtering; false
     GLenum minFilter;         // used when useMipmaps is off; GL_LINEAR
     GLenum magFilter;         // used when useMipmaps is off; GL_LINEAR
 
@@ -58,6 +58,12 @@ size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel);
 // Reads a whole asset through openFile. False when it cannot be opened, cannot be read, or is
 // larger than IMAGE_MAX_FILE_BYTES.
 bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes);
+
+// True when a GL renderer string names a software rasteriser (Mesa's llvmpipe, softpipe, swrast).
+// Mipmapped textures get the driver's maximum anisotropy except there: on llvmpipe every level
+// from 2 to 16 draws the same picture, anisotropic sampling takes a third of a frame of the lit
+// rig, and a sliver seen edge-on can stall one frame for seconds.
+bool textureRendererIsSoftware(const char* renderer);
 
 // Bytes of a texture's levels as uploaded: the base level, and with `mipmaps` every level down to
 // 1 x 1 (each side halved, never below 1).
