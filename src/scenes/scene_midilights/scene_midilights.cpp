@@ -190,12 +190,13 @@ void MIDILights::init()
     placeKeyboard(&keyboard, shaders->multiMaterialNotex);
     load(MIDI_LIGHTS_MODEL, &pressedKeyboard);
     placeKeyboard(&pressedKeyboard, shaders->multiMaterialNotex);
+    keyboardDepthProgram = new ShaderProgram("multi_material_notex.vert", "depth_only.frag");
     // Pressed black keys glow white like the white ones.
     for (int key : MIDI_LIGHTS_BLACK_KEY_NUMBERS) pressedKeyboard.assignMaterial(midiLightsKeyName(key));
     CHECK_GL();
 }
 
-void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy)
+void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFirst)
 {
     for (int track = 0; track < MIDI_LIGHTS_TRACKS; track++) {
         trackStates[track] = music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[track]);
@@ -205,7 +206,15 @@ void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy)
     midiLightsShowKeys(model, pressedCopy, trackStates, trackNotes);
     glPushMatrix();
     glMultMatrixf(model->transform);
-    model->drawNode(model->root, model->root.mirrored);
+    if (depthFirst) {
+        ShaderProgram* lit = depthPassBegin(model, keyboardDepthProgram);
+        model->drawNode(model->root, model->root.mirrored);
+        colourPassBegin(model, lit);
+        model->drawNode(model->root, model->root.mirrored);
+        depthFirstEnd();
+    } else {
+        model->drawNode(model->root, model->root.mirrored);
+    }
     glPopMatrix();
     if (pressedCopy) glRotatef(-PRESSED_TILT, 1, 0, 0);
 }
@@ -260,14 +269,15 @@ void MIDILights::draw()
 
     // Glow pass: the pressed keys alone.
     glowBuffer->bindForDrawing(true);
-    renderKeyboard(&pressedKeyboard, true);
+    renderKeyboard(&pressedKeyboard, true, false);
     glPopAttrib();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 
     // Main pass over the shared picture: the keys that are up, then the pressed ones.
     fbo->bindForDrawing(false);
-    renderKeyboard(&keyboard, false);
-    renderKeyboard(&pressedKeyboard, true);
+    // The keyboard hides about half of itself (the case behind the keys): depth first pays.
+    renderKeyboard(&keyboard, false, true);
+    renderKeyboard(&pressedKeyboard, true, false);
 
     // The glow, blurred and added.
     glEnable(GL_BLEND);

@@ -73,6 +73,7 @@ public:
     float colours[MIDI_LIGHTS_COLOURS][4] = {};       // RGBA
     Objects3D keyboard;                               // shows the keys that are up
     Objects3D pressedKeyboard;                        // shows only the keys that are down
+    ShaderProgram* keyboardDepthProgram = nullptr;    // the keyboards' vertex stage, no colour
 
     void init() override;
     void draw() override;
@@ -82,7 +83,9 @@ private:
     std::vector<bool> trackStates[MIDI_LIGHTS_TRACKS];
     std::vector<uint8_t> trackNotes[MIDI_LIGHTS_TRACKS];
 
-    void renderKeyboard(Objects3D* model, bool pressedCopy);
+    // Asks for the notes, shows the keys of this copy and draws it; `depthFirst` draws it depth
+    // first (objects3d.h), for a copy large enough to hide much of itself.
+    void renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFirst);
 };
 
 // >> rules (no GL)

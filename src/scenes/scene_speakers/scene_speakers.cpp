@@ -328,14 +328,11 @@ void Speakers::draw()
     if (model.plainShader == rigProgram) {
         // Depth first, colour second: the lit program then shades each pixel once, not every
         // hidden layer behind it (behind the screen stands the whole stage).
-        model.plainShader = rigDepthProgram;
-        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        ShaderProgram* lit = depthPassBegin(&model, rigDepthProgram);
         drawRig(&model, bassX, midX);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        model.plainShader = rigProgram;
-        glDepthFunc(GL_LEQUAL);
+        colourPassBegin(&model, lit);
         drawRig(&model, bassX, midX);
-        glDepthFunc(GL_LESS);
+        depthFirstEnd();
     } else {
         drawRig(&model, bassX, midX);
     }

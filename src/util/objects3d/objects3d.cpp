@@ -100,6 +100,23 @@ void Objects3D::setupLights()
     glPopMatrix();
 }
 
+ShaderProgram* depthPassBegin(Objects3D* model, ShaderProgram* depthProgram)
+{
+    ShaderProgram* lit = model->plainShader;
+    model->plainShader = depthProgram;
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    return lit;
+}
+
+void colourPassBegin(Objects3D* model, ShaderProgram* litProgram)
+{
+    model->plainShader = litProgram;
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthFunc(GL_LEQUAL);
+}
+
+void depthFirstEnd() { glDepthFunc(GL_LESS); }
+
 bool load(const char* fileName, Objects3D* model)
 {
     size_t length = strlen(fileName);

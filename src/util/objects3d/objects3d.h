@@ -62,6 +62,18 @@ public:
     void setupLights();
 };
 
+// >> depth first
+// A model drawn twice: depth only, then colour where the depth matches, so a costly lit program
+// shades each pixel once instead of every hidden layer behind it. `depthProgram` stands in for the
+// plain meshes' program in the first pass and must share its vertex stage, so both passes find the
+// same depths; textured meshes keep theirs. Between the calls, draw the model the same way twice:
+//   ShaderProgram* lit = depthPassBegin(&model, depthProgram);  draw...
+//   colourPassBegin(&model, lit);  draw...  depthFirstEnd();
+ShaderProgram* depthPassBegin(Objects3D* model, ShaderProgram* depthProgram);
+void colourPassBegin(Objects3D* model, ShaderProgram* litProgram);
+// Back to the depth test every scene expects (GL_LESS).
+void depthFirstEnd();
+
 // Loads a model by its extension; false for an unknown extension.
 bool load(const char* fileName, Objects3D* model);
 
