@@ -49,6 +49,8 @@ static const int INTERACTIVE_KEY = KEY_CHAR_1 + 1; // the digit "2"
 static const float SHAKE_BEAT_SCALE = 0.5f, SHAKE_PERIOD = 4.0f, SHAKE_STRENGTH = 0.1f;
 // The cones' push along x per unit of level.
 static const float BASS_PUSH = -0.08f, MID_PUSH = -0.04f;
+// Up to this many lights fit the varyings of the few-lights program.
+static const int FEW_LIGHTS = 4;
 static const GLfloat GLOBAL_AMBIENT[4] = {0.0001f, 0.0001f, 0.0001f, 1.0f};
 
 // >> state
@@ -236,14 +238,18 @@ float speakersFadeAlpha(float t, bool interactive)
 void Speakers::init()
 {
     load(SPEAKERS_MODEL, &model);
-    // The rig's lights are the only ones on while it draws: its lit program shades just those.
+    // The rig's lights are the only ones on while it draws: its lit program shades just those,
+    // with their constants carried by varyings when there are few enough of them.
     int lights = (int)model.lights.size();
     if (lights > MODEL_MAX_LIGHTS) lights = MODEL_MAX_LIGHTS;
+    if (lights < 1) lights = 1;
     char defines[32];
-    snprintf(defines, sizeof defines, "#define LIGHTS %i", lights > 0 ? lights : 1);
-    rigProgram = new ShaderProgram("multi_material_notex.vert", "multi_material_notex.frag", defines);
+    snprintf(defines, sizeof defines, "#define LIGHTS %i", lights);
+    const char* vertexFile = lights <= FEW_LIGHTS ? "material_few_lights.vert" : "multi_material_notex.vert";
+    const char* fragmentFile = lights <= FEW_LIGHTS ? "material_few_lights.frag" : "multi_material_notex.frag";
+    rigProgram = new ShaderProgram(vertexFile, fragmentFile, defines);
     // The same vertex stage, so both passes put every pixel at the same depth.
-    rigDepthProgram = new ShaderProgram("multi_material_notex.vert", "depth_only.frag", defines);
+    rigDepthProgram = new ShaderProgram(vertexFile, "depth_only.frag", defines);
     model.plainShader = rigProgram;
     blend = false;
     lighting = true;
