@@ -367,14 +367,18 @@ TEST_F(GlowGreetsFrames, PictureAloneWhileDarkThenTheGlowFollowsThePulse)
     expectPicture(at(0.5f, 0.5f), 0, 0.5f, "centre, t 1");
     expectPicture(at(0.1f, 0.9f), 0, 0.9f, "top left, t 1");
     expectPicture(at(0.9f, 0.1f), 0, 0.1f, "bottom right, t 1");
-    // The draw hands back the window's framebuffer and viewport, and leaves the blur program bound.
+    // The draw hands back the window's framebuffer and viewport, no program and the plain texture
+    // function (the halo is drawn doubled through the combiner, which the text grid must not meet).
     GLint binding = -1, viewport[4];
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &binding);
     EXPECT_EQ(binding, 0);
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], WINDOW_WIDTH);
     EXPECT_EQ(viewport[3], WINDOW_HEIGHT);
-    EXPECT_EQ(glGetHandleARB(GL_PROGRAM_OBJECT_ARB), s_shaders->blur->program);
+    EXPECT_EQ(glGetHandleARB(GL_PROGRAM_OBJECT_ARB), 0u);
+    GLint mode = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODULATE);
 
     // Beat 7.25: the first person, a quarter pulse; 7.75 three quarters. Outside the halo the
     // picture is untouched; inside the mask and just beside it the glow is added, in proportion.

@@ -30,6 +30,8 @@ static const float CYCLE_ORIGIN = 10.0f;    // entry n is shown from beat 10 + 2
 static const float SLOT_BEATS = 2.0f;
 static const int GROUP_ENTRY = 0, PERSON1_ENTRY = 1, PERSON2_ENTRY = 2;
 enum { GLOW_GREETS_PATH_SIZE = 128 };
+// The share of the blur program's halo the glow texture stores: its gain lifts it up to about 1.6.
+static const float GLOW_STORED_SHARE = 0.5f;
 
 // >> rules
 GlowGreetsChoice glowGreetsChoose(float t, int entries)
@@ -73,6 +75,19 @@ void GlowGreets::init()
         glowColors.push_back(GlowColor{1.0f, 1.0f, 1.0f, 1.0f});
     }
     blur = shaders->blur;
+    // The halo target, at the size of the masks (the first one's: they are made alike).
+    glow = new Texture();
+    glow->width = masks[0]->width;
+    glow->height = masks[0]->height;
+    glow->format = GL_RGBA;
+    if (!glow->createGLTexture()) FATAL("Failed to create the %ux%u glow texture", glow->width, glow->height);
+    glGenFramebuffersEXT(1, &glowFramebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, glowFramebuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, glow->textureId, 0);
+    GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    if (status != GL_FRAMEBUFFER_COMPLETE_EXT) FATAL("Glow FramebufferStatus is %x", (unsigned)status);
+    CHECK_GL();
     blend = true;
     lighting = false;
     depthTest = false;
@@ -92,11 +107,58 @@ static void drawUnitQuad()
     glEnd();
 }
 
+void GlowGreets::release()
+{
+    if (glowFramebuffer) glDeleteFramebuffersEXT(1, &glowFramebuffer);
+    glowFramebuffer = 0;
+    delete glow;
+    glow = nullptr;
+}
+
+// Blurs the mask into the halo target at the mask's own size: half of what the blur program adds.
+static void blurIntoGlow(GlowGreets* scene, Texture* mask)
+{
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, scene->glowFramebuffer);
+    glPushAttrib(GL_VIEWPORT_BIT | GL_ENABLE_BIT);
+    glViewport(0, 0, (GLsizei)scene->glow->width, (GLsizei)scene->glow->height);
+    glDisable(GL_BLEND);
+    scene->blur->bind();
+    glBindTexture(GL_TEXTURE_2D, mask->textureId);
+    glColor4f(GLOW_STORED_SHARE, GLOW_STORED_SHARE, GLOW_STORED_SHARE, GLOW_STORED_SHARE);
+    drawUnitQuad();
+    ShaderProgram::unbindAll();
+    glPopAttrib();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    CHECK_GL();
+}
+
+// Texture times colour, doubled: the halo stored at half strength comes back whole.
+static void setDoublingTextureEnvironment(bool on)
+{
+    if (on) {
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+        glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f / GLOW_STORED_SHARE);
+        glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 1.0f / GLOW_STORED_SHARE);
+    } else {
+        glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f);
+        glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 1.0f);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    }
+}
+
 void GlowGreets::draw()
 {
+    GlowGreetsChoice choice = glowGreetsChoose(music->getTime() - startTime, (int)pictures.size());
+    // A colour of 0 adds nothing: the halo is only needed while the pulse is up.
+    const bool halo = choice.pulse > 0.0f;
+    if (halo && choice.entry != glowEntry) {
+        blurIntoGlow(this, masks[choice.entry]);
+        glowEntry = choice.entry;
+    }
     fbo->bindForDrawing(true);
     glBlendFunc(GL_ONE, GL_ONE);
-    GlowGreetsChoice choice = glowGreetsChoose(music->getTime() - startTime, (int)pictures.size());
 
     // The picture, plain.
     ShaderProgram::unbindAll();
@@ -105,14 +167,16 @@ void GlowGreets::draw()
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     drawUnitQuad();
 
-    // The glow, added: the blur program's halo of the mask times the pulsed colour. The program
-    // stays bound; the next scene's applyState switches it off.
-    const GlowColor& c = glowColors[choice.entry];
-    const float p = choice.pulse;
-    blur->bind();
-    glBindTexture(GL_TEXTURE_2D, masks[choice.entry]->textureId);
-    glColor4f(c.r * p, c.g * p, c.b * p, c.a * p);
-    drawUnitQuad();
+    // The glow, added: the blurred halo of the mask times the pulsed colour.
+    if (halo) {
+        const GlowColor& c = glowColors[choice.entry];
+        const float p = choice.pulse;
+        glBindTexture(GL_TEXTURE_2D, glow->textureId);
+        setDoublingTextureEnvironment(true);
+        glColor4f(c.r * p, c.g * p, c.b * p, c.a * p);
+        drawUnitQuad();
+        setDoublingTextureEnvironment(false);
+    }
     CHECK_GL();
 
     glPopAttrib();
