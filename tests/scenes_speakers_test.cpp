@@ -506,7 +506,7 @@ TEST_F(SpeakersFrames, TheShowFromOpeningToOutro)
     scriptTo(0.1, 20.0, step);
     Bytes opening = frameAt(20.0);
     savePicture("speakers_beat20.png", opening);
-    EXPECT_EQ(s_scene->model.plainShader, s_shaders->singleMaterialNotex);
+    EXPECT_EQ(s_scene->model.plainShader, s_scene->openingProgram);
     EXPECT_GT(meanBrightness(opening), 8.0);
     EXPECT_EQ(magentaPixels(opening), 0);
     Bytes opening2 = frameAt(36.0);

@@ -2,7 +2,6 @@
 #include "scenes/scene_speakers/scene_speakers.h"
 
 #include "platform/report.h"      // CHECK_GL
-#include "scenes/shaderset.h"     // ShaderSet::multiMaterialNotex, singleMaterialNotex
 #include "util/fbo/fbo.h"         // Fbo::colorTextures
 #include "util/music/audio.h"     // audioChannelFlags, AUDIO_SAMPLE_LOOP
 #include "util/music/music.h"     // getTime, meanTimeStep, levels
@@ -235,21 +234,29 @@ float speakersFadeAlpha(float t, bool interactive)
 }
 
 // >> scene
-void Speakers::init()
+// A lit program for lights 0 to lights - 1 and, when `depth` is given, its depth-only twin (the
+// same vertex stage, so both passes put every pixel at the same depth). Up to FEW_LIGHTS, the
+// lights' constants travel as varyings.
+static void buildLitPrograms(int lights, ShaderProgram** lit, ShaderProgram** depth)
 {
-    load(SPEAKERS_MODEL, &model);
-    // The rig's lights are the only ones on while it draws: its lit program shades just those,
-    // with their constants carried by varyings when there are few enough of them.
-    int lights = (int)model.lights.size();
-    if (lights > MODEL_MAX_LIGHTS) lights = MODEL_MAX_LIGHTS;
-    if (lights < 1) lights = 1;
     char defines[32];
     snprintf(defines, sizeof defines, "#define LIGHTS %i", lights);
     const char* vertexFile = lights <= FEW_LIGHTS ? "material_few_lights.vert" : "multi_material_notex.vert";
     const char* fragmentFile = lights <= FEW_LIGHTS ? "material_few_lights.frag" : "multi_material_notex.frag";
-    rigProgram = new ShaderProgram(vertexFile, fragmentFile, defines);
-    // The same vertex stage, so both passes put every pixel at the same depth.
-    rigDepthProgram = new ShaderProgram(vertexFile, "depth_only.frag", defines);
+    *lit = new ShaderProgram(vertexFile, fragmentFile, defines);
+    if (depth) *depth = new ShaderProgram(vertexFile, "depth_only.frag", defines);
+}
+
+void Speakers::init()
+{
+    load(SPEAKERS_MODEL, &model);
+    // The rig's lights are the only ones on while it draws: its lit program shades just those.
+    // The opening is lit by light 0 alone.
+    int lights = (int)model.lights.size();
+    if (lights > MODEL_MAX_LIGHTS) lights = MODEL_MAX_LIGHTS;
+    if (lights < 1) lights = 1;
+    buildLitPrograms(lights, &rigProgram, &rigDepthProgram);
+    buildLitPrograms(1, &openingProgram, nullptr);
     model.plainShader = rigProgram;
     blend = false;
     lighting = true;
@@ -305,7 +312,7 @@ void Speakers::draw()
     // B: cameras, light 0 and the ending's keys.
     SpeakersFrame frame = speakersScript(&s_speakers, &model, t, music->meanTimeStep, keys);
     if (frame.shader == SPEAKERS_SHADER_MULTI) model.plainShader = rigProgram;
-    if (frame.shader == SPEAKERS_SHADER_SINGLE) model.plainShader = shaders->singleMaterialNotex;
+    if (frame.shader == SPEAKERS_SHADER_SINGLE) model.plainShader = openingProgram;
     if (frame.lightingOff) {
         lighting = false;
         glDisable(GL_LIGHTING);
@@ -331,9 +338,10 @@ void Speakers::draw()
     float bassX, midX;
     speakersConeOffsets(music->getSmoothedLevel(), music->getSampleLevel(), &bassX, &midX);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    if (model.plainShader == rigProgram) {
-        // Depth first, colour second: the lit program then shades each pixel once, not every
-        // hidden layer behind it (behind the screen stands the whole stage).
+    // Seen through the screen camera, the screen hides the whole stage behind it: depth first,
+    // colour second, so the lit program shades the stage only where it shows. From the other
+    // cameras little is hidden and the extra pass would cost more than it saves.
+    if (model.plainShader == rigProgram && s_speakers.currentCamera == SPEAKERS_SCREEN_CAMERA) {
         ShaderProgram* lit = depthPassBegin(&model, rigDepthProgram);
         drawRig(&model, bassX, midX);
         colourPassBegin(&model, lit);

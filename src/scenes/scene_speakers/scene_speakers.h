@@ -62,6 +62,7 @@ public:
     Objects3D model;                      // the sound system, loaded by init
     ShaderProgram* rigProgram = nullptr;      // the lit program for the rig's own lights, built by init
     ShaderProgram* rigDepthProgram = nullptr; // its vertex stage with no colour: the depth pass
+    ShaderProgram* openingProgram = nullptr;  // the lit program for light 0 alone, before beat 40
 
     void init() override;
     void draw() override;
