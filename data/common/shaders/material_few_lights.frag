@@ -4,6 +4,11 @@
 #ifndef LIGHTS
 #define LIGHTS 4
 #endif
+// SPOT_LIGHTS 0 leaves out the spot cone, for programs whose lights are all points: the cone costs
+// as much as the specular highlight on a software rasteriser even when no light is a spot.
+#ifndef SPOT_LIGHTS
+#define SPOT_LIGHTS 1
+#endif
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
@@ -33,11 +38,13 @@ void main()
             float falloff = attenuation[i].x + attenuation[i].y * lightDistance +
                             attenuation[i].z * lightDistance * lightDistance;
             lightAttenuation = 1.0 / max(falloff, 1.0e-6);
+#if SPOT_LIGHTS
             if (attenuation[i].w <= 90.0) {
                 float spot = dot(-l, normalize(gl_LightSource[i].spotDirection));
                 float inCone = step(gl_LightSource[i].spotCosCutoff, spot);
                 lightAttenuation *= inCone * pow(max(spot, 1.0e-6), gl_LightSource[i].spotExponent);
             }
+#endif
         }
         float nDotL = max(dot(n, l), 0.0);
         ambientSum += lightAmbient[i] * lightAttenuation;

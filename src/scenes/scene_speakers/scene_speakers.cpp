@@ -234,13 +234,14 @@ float speakersFadeAlpha(float t, bool interactive)
 }
 
 // >> scene
-// A lit program for lights 0 to lights - 1 and, when `depth` is given, its depth-only twin (the
+// A lit program for lights 0 to lights - 1, without the spot cone when none of them is a spot
+// (a software rasteriser runs both sides of a branch), and, when `depth` is given, its depth-only twin (the
 // same vertex stage, so both passes put every pixel at the same depth). Up to FEW_LIGHTS, the
 // lights' constants travel as varyings.
-static void buildLitPrograms(int lights, ShaderProgram** lit, ShaderProgram** depth)
+static void buildLitPrograms(int lights, bool spots, ShaderProgram** lit, ShaderProgram** depth)
 {
-    char defines[32];
-    snprintf(defines, sizeof defines, "#define LIGHTS %i", lights);
+    char defines[64];
+    snprintf(defines, sizeof defines, "#define LIGHTS %i\n#define SPOT_LIGHTS %i", lights, spots ? 1 : 0);
     const char* vertexFile = lights <= FEW_LIGHTS ? "material_few_lights.vert" : "multi_material_notex.vert";
     const char* fragmentFile = lights <= FEW_LIGHTS ? "material_few_lights.frag" : "multi_material_notex.frag";
     *lit = new ShaderProgram(vertexFile, fragmentFile, defines);
@@ -255,8 +256,11 @@ void Speakers::init()
     int lights = (int)model.lights.size();
     if (lights > MODEL_MAX_LIGHTS) lights = MODEL_MAX_LIGHTS;
     if (lights < 1) lights = 1;
-    buildLitPrograms(lights, &rigProgram, &rigDepthProgram);
-    buildLitPrograms(1, &openingProgram, nullptr);
+    bool spots = false;
+    for (int i = 0; i < lights && i < (int)model.lights.size(); i++) spots = spots || model.lights[i].spotCutoff <= 90.0f;
+    bool spot0 = !model.lights.empty() && model.lights[0].spotCutoff <= 90.0f;
+    buildLitPrograms(lights, spots, &rigProgram, &rigDepthProgram);
+    buildLitPrograms(1, spot0, &openingProgram, nullptr);
     model.plainShader = rigProgram;
     blend = false;
     lighting = true;
