@@ -132,22 +132,6 @@ static void blurIntoGlow(GlowGreets* scene, Texture* mask)
     CHECK_GL();
 }
 
-// Texture times colour, doubled: the halo stored at half strength comes back whole.
-static void setDoublingTextureEnvironment(bool on)
-{
-    if (on) {
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
-        glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f / GLOW_STORED_SHARE);
-        glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 1.0f / GLOW_STORED_SHARE);
-    } else {
-        glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f);
-        glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 1.0f);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    }
-}
-
 void GlowGreets::draw()
 {
     GlowGreetsChoice choice = glowGreetsChoose(music->getTime() - startTime, (int)pictures.size());
@@ -172,10 +156,10 @@ void GlowGreets::draw()
         const GlowColor& c = glowColors[choice.entry];
         const float p = choice.pulse;
         glBindTexture(GL_TEXTURE_2D, glow->textureId);
-        setDoublingTextureEnvironment(true);
+        textureSetModulateScale(1.0f / GLOW_STORED_SHARE);
         glColor4f(c.r * p, c.g * p, c.b * p, c.a * p);
         drawUnitQuad();
-        setDoublingTextureEnvironment(false);
+        textureSetModulateScale(1.0f);
     }
     CHECK_GL();
 

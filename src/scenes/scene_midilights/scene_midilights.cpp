@@ -6,6 +6,7 @@
 #include "util/fbo/fbo.h"                     // Fbo
 #include "util/music/music.h"                 // getTime, note queries, meanTimeStep
 #include "util/shaderprogram/shaderprogram.h" // bind, setUniform1i
+#include "util/texture/texture.h"             // textureSetModulateScale
 #include <GL/glu.h>                           // gluLookAt
 #include <math.h>                             // sinf, cosf
 #include <stdlib.h>                           // rand
@@ -41,6 +42,8 @@ static const float CAMERA_DISTANCE = 9.0f;
 static const float KEYBOARD_DROP = -2.0f;             // the keyboard sits below the view's centre
 static const float PRESSED_TILT = 3.0f;               // degrees about x
 static const int NORMAL_MAP_UNIT = 1;
+// The share of the blur program's output the halo buffer holds: its gain lifts it up to about 1.6.
+static const float HALO_STORED_SHARE = 0.5f;
 
 // >> state
 static MidiLightsShared s_midiLights = {0.0f, nullptr, nullptr};
@@ -180,6 +183,7 @@ static void placeKeyboard(Objects3D* model, ShaderProgram* plainShader)
 void MIDILights::init()
 {
     glowBuffer = new Fbo();
+    haloBuffer = new Fbo();
     if (!wallTexture.load(MIDI_LIGHTS_WALL, GL_LINEAR, GL_LINEAR, true, true)) FATAL_LOCATION();
     if (!wallNormalMap.load(MIDI_LIGHTS_WALL_NORMALS, GL_LINEAR, GL_LINEAR, true, true)) FATAL_LOCATION();
     midiLightsFillColours(colours);
@@ -279,12 +283,29 @@ void MIDILights::draw()
     renderKeyboard(&keyboard, false, true);
     renderKeyboard(&pressedKeyboard, true, false);
 
-    // The glow, blurred and added.
+    glPopAttrib();
+
+    // The glow, blurred at the glow buffer's own size (a third of the picture's pixels), stored at
+    // half strength so the blur's gain does not clip in 8 bits...
+    haloBuffer->bindForDrawing(true);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    s_midiLights.blur->bind();
+    glColor4f(HALO_STORED_SHARE, HALO_STORED_SHARE, HALO_STORED_SHARE, HALO_STORED_SHARE);
+    glowBuffer->drawAttachments();
+    glPopAttrib();
+    ShaderProgram::unbindAll();
+
+    // ...then added over the picture at full strength.
+    fbo->bindForDrawing(false);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
-    s_midiLights.blur->bind();
+    // Fixed-function texturing here, and the keyboard's untextured meshes switched it off.
+    glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
-    glowBuffer->drawAttachments();
+    textureSetModulateScale(1.0f / HALO_STORED_SHARE);
+    haloBuffer->drawAttachments();
+    textureSetModulateScale(1.0f);
     glPopAttrib();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();

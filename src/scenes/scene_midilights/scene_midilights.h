@@ -65,6 +65,7 @@ class Fbo;
 class MIDILights : public Template {
 public:
     Fbo* glowBuffer = nullptr;                        // the pressed keys alone; made by init
+    Fbo* haloBuffer = nullptr;                        // the glow blurred at its own size, half strength
     Texture wallTexture;                              // MIDI_LIGHTS_WALL (unit 0)
     Texture wallNormalMap;                            // MIDI_LIGHTS_WALL_NORMALS (unit 1)
     Light lights[MIDI_LIGHTS_LIGHTS];                 // the wandering spot lights

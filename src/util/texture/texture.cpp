@@ -74,6 +74,21 @@ static bool containsLowerCase(const char* text, const char* part)
     return strstr(lower, part) != nullptr;
 }
 
+void textureSetModulateScale(float scale)
+{
+    if (scale == 1.0f) {
+        glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f);
+        glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 1.0f);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        return;
+    }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, scale);
+    glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, scale);
+}
+
 bool textureVendorIsAti(const char* vendor) { return containsLowerCase(vendor, "ati "); }
 
 bool textureRendererIsSoftware(const char* renderer)

@@ -59,6 +59,12 @@ size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel);
 // larger than IMAGE_MAX_FILE_BYTES.
 bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes);
 
+// The texture function of unit 0: texture times colour, scaled by `scale` (GL_COMBINE with
+// GL_RGB_SCALE and GL_ALPHA_SCALE, which take 1, 2 or 4); a scale of 1 restores plain GL_MODULATE,
+// which every scene expects. Lets a picture stored at half strength (so that it does not clip in
+// 8 bits) be drawn whole.
+void textureSetModulateScale(float scale);
+
 // True when a GL renderer string names a software rasteriser (Mesa's llvmpipe, softpipe, swrast).
 // Mipmapped textures get the driver's maximum anisotropy except there: on llvmpipe every level
 // from 2 to 16 draws the same picture, anisotropic sampling takes a third of a frame of the lit
