@@ -226,7 +226,9 @@ void SpectrumBoxes::draw()
     // Rows slide one spacing away per 1/32 beat.
     glTranslatef(ORIGIN_X, ORIGIN_Y, 0.0f);
     glTranslatef(0.0f, 0.0f, -SPACING * 32.0f * lag);
-    for (int n = SPECTRUM_ROWS - 1; n >= -SPECTRUM_FLOOR_ROWS; n--) {
+    // Nearest rows first: the depth test then turns away the hidden sides of the rows behind them
+    // before they are shaded. The rows never overlap in depth, so the order changes no pixel.
+    for (int n = -SPECTRUM_FLOOR_ROWS; n < SPECTRUM_ROWS; n++) {
         glPushMatrix();
         glTranslatef(0.0f, 0.0f, -SPACING * (float)n);
         if (n >= 0) {
