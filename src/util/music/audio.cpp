@@ -189,6 +189,8 @@ const char* audioDecodeMp3(const void* mp3, size_t size, int16_t** samples, uint
         free(pcm);
         return reason;
     }
+    // The buffer grew by doubling: give back what the song does not fill (up to half of it).
+    if (uint8_t* fitted = (uint8_t*)realloc(pcm, used)) pcm = fitted;
     *samples = (int16_t*)pcm;
     *frameCount = used / BYTES_PER_FRAME;
     if (rate != AUDIO_SAMPLE_RATE) {
