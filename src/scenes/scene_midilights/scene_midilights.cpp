@@ -203,8 +203,8 @@ void MIDILights::init()
 void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFirst)
 {
     for (int track = 0; track < MIDI_LIGHTS_TRACKS; track++) {
-        trackStates[track] = music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[track]);
-        trackNotes[track] = music->getNoteLUT(MIDI_LIGHTS_TRACK_NAMES[track]);
+        music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[track], &trackStates[track]);
+        music->getNoteLUT(MIDI_LIGHTS_TRACK_NAMES[track], &trackNotes[track]);
     }
     if (pressedCopy) glRotatef(PRESSED_TILT, 1, 0, 0);
     midiLightsShowKeys(model, pressedCopy, trackStates, trackNotes);
@@ -251,12 +251,13 @@ void MIDILights::draw()
         glTranslatef(-2.0f * a, 1.0f, 0.0f);
     }
     // Colours for the next frame: triggers first, since a state query marks a note as reported.
-    midiLightsPianoColours(lights, music->getNoteTriggers(MIDI_LIGHTS_TRACK_NAMES[PIANO_TRACK]), colours);
-    const std::vector<bool> bass = music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[BASS_TRACK]);
+    music->getNoteTriggers(MIDI_LIGHTS_TRACK_NAMES[PIANO_TRACK], &pianoTriggers);
+    midiLightsPianoColours(lights, pianoTriggers, colours);
+    music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[BASS_TRACK], &bassStates);
     bool bassSounds = false;
-    for (bool sounding : bass) bassSounds = bassSounds || sounding;
+    for (bool sounding : bassStates) bassSounds = bassSounds || sounding;
     // The level is only asked for when a bass note sounds: the query moves the loudest sum kept.
-    if (bassSounds) midiLightsBassColours(lights, bass, music->getSpectrumLevel(), colours);
+    if (bassSounds) midiLightsBassColours(lights, bassStates, music->getSpectrumLevel(), colours);
 
     // State: the bump program with the wall's maps.
     s_midiLights.bump->bind();

@@ -83,6 +83,8 @@ private:
     // This frame's note states and note lists of the three tracks (kept to reuse their storage).
     std::vector<bool> trackStates[MIDI_LIGHTS_TRACKS];
     std::vector<uint8_t> trackNotes[MIDI_LIGHTS_TRACKS];
+    std::vector<bool> pianoTriggers; // this frame's new piano notes
+    std::vector<bool> bassStates;    // this frame's sounding bass notes
 
     // Asks for the notes, shows the keys of this copy and draws it; `depthFirst` draws it depth
     // first (objects3d.h), for a copy large enough to hide much of itself.

@@ -324,17 +324,16 @@ int findMidiTrack(const MidiFile& midi, const char* name)
     return -1;
 }
 
-std::vector<uint8_t> trackNoteLUT(const MidiTrack& track)
+void trackNoteLUT(const MidiTrack& track, std::vector<uint8_t>* lut)
 {
-    std::vector<uint8_t> lut;
-    lut.reserve(track.notes.size());
-    for (const NoteTable& t : track.notes) lut.push_back(t.note);
-    return lut;
+    lut->clear();
+    for (const NoteTable& t : track.notes) lut->push_back(t.note);
 }
 
-std::vector<bool> trackNoteStates(MidiTrack& track, float now)
+void trackNoteStates(MidiTrack& track, float now, std::vector<bool>* out)
 {
-    std::vector<bool> states(track.notes.size(), false);
+    std::vector<bool>& states = *out;
+    states.assign(track.notes.size(), false);
     for (size_t i = 0; i < track.notes.size(); i++) {
         NoteTable& t = track.notes[i];
         size_t count = t.times.size();
@@ -347,12 +346,12 @@ std::vector<bool> trackNoteStates(MidiTrack& track, float now)
             t.cursor = (int32_t)(j - 1);
         }
     }
-    return states;
 }
 
-std::vector<bool> trackNoteTriggers(MidiTrack& track, float now)
+void trackNoteTriggers(MidiTrack& track, float now, std::vector<bool>* out)
 {
-    std::vector<bool> triggers(track.notes.size(), false);
+    std::vector<bool>& triggers = *out;
+    triggers.assign(track.notes.size(), false);
     for (size_t i = 0; i < track.notes.size(); i++) {
         NoteTable& t = track.notes[i];
         int32_t count = (int32_t)t.times.size();
@@ -367,5 +366,25 @@ std::vector<bool> trackNoteTriggers(MidiTrack& track, float now)
             t.cursor = j - 1;
         }
     }
+}
+
+std::vector<uint8_t> trackNoteLUT(const MidiTrack& track)
+{
+    std::vector<uint8_t> lut;
+    trackNoteLUT(track, &lut);
+    return lut;
+}
+
+std::vector<bool> trackNoteStates(MidiTrack& track, float now)
+{
+    std::vector<bool> states;
+    trackNoteStates(track, now, &states);
+    return states;
+}
+
+std::vector<bool> trackNoteTriggers(MidiTrack& track, float now)
+{
+    std::vector<bool> triggers;
+    trackNoteTriggers(track, now, &triggers);
     return triggers;
 }

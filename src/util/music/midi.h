@@ -93,3 +93,8 @@ std::vector<uint8_t> trackNoteLUT(const MidiTrack& track);
 std::vector<bool> trackNoteStates(MidiTrack& track, float now);
 // True where a note-on has passed since the note was last reported; moves the cursor.
 std::vector<bool> trackNoteTriggers(MidiTrack& track, float now);
+// The same three into a caller's vector, whose storage is reused: nothing is allocated per frame
+// once it has grown to the track's note count.
+void trackNoteLUT(const MidiTrack& track, std::vector<uint8_t>* lut);
+void trackNoteStates(MidiTrack& track, float now, std::vector<bool>* states);
+void trackNoteTriggers(MidiTrack& track, float now, std::vector<bool>* triggers);

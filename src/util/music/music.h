@@ -54,6 +54,10 @@ public:
     std::vector<bool> getNoteStates(int trackIndex);
     std::vector<bool> getNoteTriggers(const char* trackName); // true where a note-on is new
     std::vector<bool> getNoteTriggers(int trackIndex);
+    // The same by name into the caller's vectors, whose storage is reused (no allocation per frame).
+    void getNoteLUT(const char* trackName, std::vector<uint8_t>* lut);
+    void getNoteStates(const char* trackName, std::vector<bool>* states);
+    void getNoteTriggers(const char* trackName, std::vector<bool>* triggers);
     // Analyses of what is heard now; stack buffers only, nothing allocated per call.
     float getSpectrumLevel();     // 512-point spectrum sum over the loudest sum so far, (0, 1]
     void getFFT(float* out);      // 1024 magnitudes, lowest frequency first; fatal if out is null

@@ -82,6 +82,24 @@ std::vector<bool> Music::getNoteTriggers(int trackIndex)
     return trackNoteTriggers(track, getTime());
 }
 
+void Music::getNoteLUT(const char* trackName, std::vector<uint8_t>* lut)
+{
+    int index = trackIndexByName(midi, trackName, "Attempted to get note lookup table without a valid MIDI file loaded!");
+    trackNoteLUT(trackAt(midi, index), lut);
+}
+
+void Music::getNoteStates(const char* trackName, std::vector<bool>* states)
+{
+    int index = trackIndexByName(midi, trackName, "Attempted to get note states without a valid MIDI file loaded!");
+    trackNoteStates(trackAt(midi, index), getTime(), states);
+}
+
+void Music::getNoteTriggers(const char* trackName, std::vector<bool>* triggers)
+{
+    int index = trackIndexByName(midi, trackName, "Attempted to get note states without a valid MIDI file loaded!");
+    trackNoteTriggers(trackAt(midi, index), getTime(), triggers);
+}
+
 // >> audio analysis
 
 float spectrumLevel(const float bins[MUSIC_SPECTRUM_LEVEL_BINS], float* runningMax)

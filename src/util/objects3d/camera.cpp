@@ -154,8 +154,9 @@ void applyLight(int index, const Light& light)
 {
     // A model may name more lights than OpenGL has; those beyond the driver's count are skipped
     // rather than raising a GL error.
-    GLint maxLights = 8;
-    glGetIntegerv(GL_MAX_LIGHTS, &maxLights);
+    // Asked once: the limit is the driver's, and lights are set many times a frame.
+    static GLint maxLights = 0;
+    if (maxLights == 0) glGetIntegerv(GL_MAX_LIGHTS, &maxLights);
     if (index < 0 || index >= maxLights) return;
     GLenum l = GL_LIGHT0 + index;
     glLightfv(l, GL_AMBIENT, &light.ambient.x);
