@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 using namespace testimg;
 
@@ -285,6 +286,46 @@ TEST(TextureDispatch, VendorTest)
     EXPECT_TRUE(textureRendererIsSoftware("Mesa X11 Software Rasterizer"));
     EXPECT_FALSE(textureRendererIsSoftware("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
     EXPECT_FALSE(textureRendererIsSoftware(nullptr));
+}
+
+TEST(TextureDispatch, AGreyPictureShrinksToOneChannelAndAnyOtherStays)
+{
+    // Two pixels, RGB, grey within JPEG's rounding: one byte each, the mean.
+    Texture grey;
+    grey.width = 2;
+    grey.height = 1;
+    grey.format = GL_RGB;
+    grey.bitsPerPixel = 24;
+    grey.imageData = (unsigned char*)malloc(6);
+    const unsigned char greyPixels[6] = {10, 12, 16, 200, 200, 201};
+    memcpy(grey.imageData, greyPixels, 6);
+    ASSERT_TRUE(textureReduceGreyToOneChannel(&grey));
+    EXPECT_EQ(grey.format, (GLenum)GL_LUMINANCE);
+    EXPECT_EQ(grey.internalFormat, (GLenum)GL_LUMINANCE8);
+    EXPECT_EQ(grey.bitsPerPixel, 8u);
+    EXPECT_EQ(grey.imageData[0], 13);
+    EXPECT_EQ(grey.imageData[1], 200);
+    free(grey.imageData);
+    grey.imageData = nullptr;
+
+    // A coloured pixel, or a see-through one, keeps the picture as it is.
+    const unsigned char colouredPixels[8] = {10, 10, 10, 255, 90, 100, 100, 255};
+    const unsigned char clearPixels[8] = {10, 10, 10, 255, 90, 90, 90, 128};
+    for (const unsigned char* pixels : {colouredPixels, clearPixels}) {
+        Texture kept;
+        kept.width = 2;
+        kept.height = 1;
+        kept.format = GL_RGBA;
+        kept.bitsPerPixel = 32;
+        kept.imageData = (unsigned char*)malloc(8);
+        memcpy(kept.imageData, pixels, 8);
+        EXPECT_FALSE(textureReduceGreyToOneChannel(&kept));
+        EXPECT_EQ(kept.format, (GLenum)GL_RGBA);
+        EXPECT_EQ(kept.internalFormat, (GLenum)GL_RGBA8);
+        EXPECT_EQ(memcmp(kept.imageData, pixels, 8), 0);
+        free(kept.imageData);
+        kept.imageData = nullptr;
+    }
 }
 
 TEST(TextureDispatch, DefaultsAndLimits)

@@ -71,7 +71,11 @@ void GlowGreets::init()
     for (int i = 0; i < GLOW_GREETS_ENTRIES; i++) {
         glowGreetsPaths(GLOW_GREETS_NAMES[i], picture, mask, GLOW_GREETS_PATH_SIZE);
         pictures.push_back(new Texture(picture));
-        masks.push_back(new Texture(mask));
+        // The masks are grey: one channel holds them in a quarter of the memory.
+        Texture* maskTexture = new Texture();
+        maskTexture->greyAsOneChannel = true;
+        if (!maskTexture->load(mask, GL_LINEAR, GL_LINEAR, false, false)) FATAL("Failed to load texture %s", mask);
+        masks.push_back(maskTexture);
         glowColors.push_back(GlowColor{1.0f, 1.0f, 1.0f, 1.0f});
     }
     blur = shaders->blur;

@@ -15,7 +15,6 @@
 
 // Longest vendor string compared in full; longer ones are cut (the brand comes first anyway).
 enum { VENDOR_BYTES = 256 };
-enum { TEXTURE_BYTES_PER_TEXEL = 4 }; // GL_RGBA8, the one internal format
 
 // What the uploaded levels of every live texture take, for the memory report.
 static int64_t s_textureBytesHeld;
@@ -99,8 +98,34 @@ bool textureRendererIsSoftware(const char* renderer)
 
 Texture::Texture()
     : imageData(nullptr), bitsPerPixel(0), width(0), height(0), format(0), textureId(0),
-      wrapMode(GL_CLAMP_TO_EDGE), isFloat(false), useMipmaps(false), minFilter(GL_LINEAR), magFilter(GL_LINEAR)
+      wrapMode(GL_CLAMP_TO_EDGE), isFloat(false), useMipmaps(false), minFilter(GL_LINEAR), magFilter(GL_LINEAR),
+      greyAsOneChannel(false), internalFormat(GL_RGBA8)
 {
+}
+
+// Bytes a texel of the internal format takes.
+static uint32_t texelBytes(GLenum internalFormat) { return internalFormat == GL_LUMINANCE8 ? 1 : 4; }
+
+bool textureReduceGreyToOneChannel(Texture* texture)
+{
+    uint32_t channels = texture->format == GL_RGB ? 3 : texture->format == GL_RGBA ? 4 : 0;
+    if (!texture->imageData || texture->isFloat || channels == 0 || texture->bitsPerPixel != channels * 8) return false;
+    size_t pixels = (size_t)texture->width * texture->height;
+    const unsigned char* p = texture->imageData;
+    for (size_t i = 0; i < pixels; i++, p += channels) {
+        int lowest = p[0] < p[1] ? p[0] : p[1], highest = p[0] > p[1] ? p[0] : p[1];
+        if (p[2] < lowest) lowest = p[2];
+        if (p[2] > highest) highest = p[2];
+        if (highest - lowest > GREY_TOLERANCE || (channels == 4 && p[3] != 255)) return false;
+    }
+    // In place: each luminance byte lands at or before the pixel it is made from.
+    unsigned char* out = texture->imageData;
+    p = texture->imageData;
+    for (size_t i = 0; i < pixels; i++, p += channels) out[i] = (unsigned char)((p[0] + p[1] + p[2] + 1) / 3);
+    texture->format = GL_LUMINANCE;
+    texture->bitsPerPixel = 8;
+    texture->internalFormat = GL_LUMINANCE8;
+    return true;
 }
 
 Texture::Texture(const char* fileName) : Texture()
@@ -112,7 +137,7 @@ Texture::~Texture()
 {
     if (textureId != 0) {
         glDeleteTextures(1, &textureId);
-        s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, TEXTURE_BYTES_PER_TEXEL, useMipmaps);
+        s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, texelBytes(internalFormat), useMipmaps);
     }
     textureId = 0;
     CHECK_GL();
@@ -156,6 +181,7 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
         platformMessageBox(text, "Unsupported image format!", BOX_OK);
     }
     if (!loaded) FATAL("Failed to load image %s!", fileName);
+    if (greyAsOneChannel) textureReduceGreyToOneChannel(this);
     return createGLTexture();
 }
 
@@ -186,9 +212,9 @@ bool Texture::createGLTexture()
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)width, (GLsizei)height, 0, format, type, imageData);
+    glTexImage2D(GL_TEXTURE_2D, 0, (GLint)internalFormat, (GLsizei)width, (GLsizei)height, 0, format, type, imageData);
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    s_textureBytesHeld += (int64_t)textureLevelBytes(width, height, TEXTURE_BYTES_PER_TEXEL, useMipmaps);
+    s_textureBytesHeld += (int64_t)textureLevelBytes(width, height, texelBytes(internalFormat), useMipmaps);
 
     bool ati = textureVendorIsAti((const char*)glGetString(GL_VENDOR));
     if (!useMipmaps) {
@@ -210,7 +236,7 @@ void Texture::resize(unsigned int newWidth, unsigned int newHeight)
     if (imageData) FATAL("Attempted to resize a texture with current imageData");
     if (textureId == 0) FATAL("Attempted to resize a texture that is not initialized!");
     glDeleteTextures(1, &textureId);
-    s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, TEXTURE_BYTES_PER_TEXEL, useMipmaps);
+    s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, texelBytes(internalFormat), useMipmaps);
     width = newWidth;
     height = newHeight;
     textureId = 0;

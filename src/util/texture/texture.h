@@ -4,7 +4,8 @@
 // ".png" (png_loader), ".jpg" or ".jpeg" (jpg_loader), ".bmp" (bmp_loader). Anything else, and any
 // name shorter than four characters, is unsupported. Every failure in `load` is fatal.
 // Loaders only fill the plain fields below (no GL calls), so they run without a window;
-// `createGLTexture` uploads the pixels (internal format always GL_RGBA8) and frees them.
+// `createGLTexture` uploads the pixels (internal format GL_RGBA8, or GL_LUMINANCE8 for a grey picture
+// a caller asked to keep with one channel) and frees them.
 //
 // Limits shared by every decoder: at most IMAGE_MAX_SIDE pixels a side and IMAGE_MAX_BYTES of decoded
 // pixels; sizes are computed with imageByteSize, which refuses anything beyond them.
@@ -33,6 +34,8 @@ public:
     bool useMipmaps;          // mipmap chain, trilinear filtering, anisotropic filtering; false
     GLenum minFilter;         // used when useMipmaps is off; GL_LINEAR
     GLenum magFilter;         // used when useMipmaps is off; GL_LINEAR
+    bool greyAsOneChannel;    // load: a picture whose pixels are all grey is held with one channel; false
+    GLenum internalFormat;    // GL_RGBA8, or GL_LUMINANCE8 for a grey picture held with one channel
 
     Texture();
     // Loads with GL_LINEAR filters, no mipmaps, clamped; fatal when that fails.
@@ -50,6 +53,12 @@ public:
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 };
+
+// A grey picture (every pixel's channels within GREY_TOLERANCE of each other, alpha opaque) as one
+// luminance channel, the mean of its three: imageData shrinks in place to GL_LUMINANCE, 8 bits a
+// pixel, and internalFormat becomes GL_LUMINANCE8. False, and nothing changed, for any other.
+enum { GREY_TOLERANCE = 6 }; // what JPEG's colour rounding leaves on a grey picture
+bool textureReduceGreyToOneChannel(Texture* texture);
 
 // Bytes of a width x height image of bytesPerPixel bytes, computed without overflow; 0 when a side
 // is 0 or above IMAGE_MAX_SIDE, or the total is above IMAGE_MAX_BYTES.
