@@ -46,7 +46,8 @@ TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfWithOrWithoutStatsAndSaysWhen
     // Small pictures from a late start keep this quick; beat 400 is long after the song's end.
     const std::string common = "--data " + sourcePath("") + " --width 160 --height 90 --fps 10 --from 327 "
                                "--beat 328 --beat 400 ";
-    ASSERT_EQ(run("halvoren-render", common + "--out first.png >first.out", "first.err"), 0) << readTestText("first.err");
+    ASSERT_EQ(run("halvoren-render", common + "--out first.png >first.out", "first.err"), 0)
+        << readTestText("first.err");
     ASSERT_EQ(run("halvoren-render", common + "--stats --out second.png >second.out", "second.err"), 0)
         << readTestText("second.err");
     // The report only when asked for, with its window, scene and memory lines; the pixels stay.

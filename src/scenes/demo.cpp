@@ -258,7 +258,8 @@ void Demo::renderFrame()
 static int timelineNames(const char* names[FRAME_STATS_MAX_ROWS])
 {
     int rows = 0;
-    for (const TimelineRow* row = TIMELINE; row->create && rows < FRAME_STATS_MAX_ROWS; row++) names[rows++] = row->name;
+    for (const TimelineRow* row = TIMELINE; row->create && rows < FRAME_STATS_MAX_ROWS; row++)
+        names[rows++] = row->name;
     return rows;
 }
 

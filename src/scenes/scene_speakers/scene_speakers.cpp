@@ -234,10 +234,10 @@ float speakersFadeAlpha(float t, bool interactive)
 }
 
 // >> scene
-// A lit program for lights 0 to lights - 1, without the spot cone when none of them is a spot
-// (a software rasteriser runs both sides of a branch), and, when `depth` is given, its depth-only twin (the
-// same vertex stage, so both passes put every pixel at the same depth). Up to FEW_LIGHTS, the
-// lights' constants travel as varyings.
+// A lit program for lights 0 to lights - 1, without the spot cone when none of them is a spot (a
+// software rasteriser runs both sides of a branch), and, when `depth` is given, its depth-only
+// twin (the same vertex stage, so both passes put every pixel at the same depth). Up to
+// FEW_LIGHTS, the lights' constants travel as varyings.
 static void buildLitPrograms(int lights, bool spots, ShaderProgram** lit, ShaderProgram** depth)
 {
     char defines[64];
@@ -257,7 +257,8 @@ void Speakers::init()
     if (lights > MODEL_MAX_LIGHTS) lights = MODEL_MAX_LIGHTS;
     if (lights < 1) lights = 1;
     bool spots = false;
-    for (int i = 0; i < lights && i < (int)model.lights.size(); i++) spots = spots || model.lights[i].spotCutoff <= 90.0f;
+    for (int i = 0; i < lights && i < (int)model.lights.size(); i++)
+        spots = spots || model.lights[i].spotCutoff <= 90.0f;
     bool spot0 = !model.lights.empty() && model.lights[0].spotCutoff <= 90.0f;
     buildLitPrograms(lights, spots, &rigProgram, &rigDepthProgram);
     buildLitPrograms(1, spot0, &openingProgram, nullptr);

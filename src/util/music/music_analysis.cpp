@@ -84,7 +84,8 @@ std::vector<bool> Music::getNoteTriggers(int trackIndex)
 
 void Music::getNoteLUT(const char* trackName, std::vector<uint8_t>* lut)
 {
-    int index = trackIndexByName(midi, trackName, "Attempted to get note lookup table without a valid MIDI file loaded!");
+    int index =
+        trackIndexByName(midi, trackName, "Attempted to get note lookup table without a valid MIDI file loaded!");
     trackNoteLUT(trackAt(midi, index), lut);
 }
 
