@@ -39,15 +39,6 @@ bool ImageBuffer::allocate(int newWidth, int newHeight)
     return true;
 }
 
-void ImageBuffer::setPixel(int column, int row, int a, int b, int c)
-{
-    if (column < 0 || row < 0 || column >= width || row >= height) return;
-    int* p = rgbRows[row] + (size_t)column * 3;
-    p[0] = a;
-    p[1] = b;
-    p[2] = c;
-}
-
 uint8_t* ImageBuffer::toRgbBytes() const
 {
     if (!rgbRows || width <= 0 || height <= 0) return nullptr;

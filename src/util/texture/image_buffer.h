@@ -24,7 +24,15 @@ struct ImageBuffer {
     void release();
 
     // Stores the three values as the pixel's ints; coordinates outside the image are ignored.
-    void setPixel(int column, int row, int a, int b, int c);
+    // Inline: the readers call it for every pixel of every picture at start-up.
+    void setPixel(int column, int row, int a, int b, int c)
+    {
+        if (column < 0 || row < 0 || column >= width || row >= height) return;
+        int* p = rgbRows[row] + (size_t)column * 3;
+        p[0] = a;
+        p[1] = b;
+        p[2] = c;
+    }
     // malloc block of width x height x 3 bytes, bottom row first, each pixel R, G, B; null if empty
     // or out of memory.
     uint8_t* toRgbBytes() const;
