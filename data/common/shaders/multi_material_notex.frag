@@ -11,6 +11,7 @@ const int MAX_LIGHTS = LIGHTS;
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
+varying vec4 toLight[LIGHTS]; // from the vertex stage: xyz to the light, w the light position's w
 
 void main()
 {
@@ -24,12 +25,10 @@ void main()
     vec3 diffuseSum = vec3(0.0);
     vec3 specularSum = vec3(0.0);
     for (int i = 0; i < MAX_LIGHTS; i++) {
-        vec4 lightPosition = gl_LightSource[i].position;
-        vec3 toLight = lightPosition.xyz - eyePosition * lightPosition.w;
-        float lightDistance = length(toLight);
-        vec3 l = toLight / max(lightDistance, 1.0e-6);
+        float lightDistance = length(toLight[i].xyz);
+        vec3 l = toLight[i].xyz / max(lightDistance, 1.0e-6);
         float attenuation = 1.0;
-        if (lightPosition.w != 0.0) {
+        if (toLight[i].w != 0.0) {
             float falloff = gl_LightSource[i].constantAttenuation + gl_LightSource[i].linearAttenuation * lightDistance +
                             gl_LightSource[i].quadraticAttenuation * lightDistance * lightDistance;
             attenuation = 1.0 / max(falloff, 1.0e-6);
