@@ -97,17 +97,16 @@ void GlowGreets::init()
     depthTest = false;
 }
 
+// The unit square, with the same texture coordinates on units 0 and 1.
 static void drawUnitQuad()
 {
+    static const float CORNERS[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
     glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(0.0f, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(1.0f, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(0.0f, 1.0f);
+    for (const float* corner : CORNERS) {
+        glMultiTexCoord2fARB(GL_TEXTURE0_ARB, corner[0], corner[1]);
+        glMultiTexCoord2fARB(GL_TEXTURE1_ARB, corner[0], corner[1]);
+        glVertex2f(corner[0], corner[1]);
+    }
     glEnd();
 }
 
@@ -148,21 +147,33 @@ void GlowGreets::draw()
     fbo->bindForDrawing(true);
     glBlendFunc(GL_ONE, GL_ONE);
 
-    // The picture, plain.
     ShaderProgram::unbindAll();
     glActiveTextureARB(GL_TEXTURE0_ARB);
-    glBindTexture(GL_TEXTURE_2D, pictures[choice.entry]->textureId);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    drawUnitQuad();
-
-    // The glow, added: the blurred halo of the mask times the pulsed colour.
-    if (halo) {
+    if (!halo) {
+        // The picture, plain.
+        glBindTexture(GL_TEXTURE_2D, pictures[choice.entry]->textureId);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        drawUnitQuad();
+    } else {
+        // The picture with the halo added, in one pass: unit 0 makes the halo times the pulsed
+        // colour, doubled (and clamped, as the halo's own pass would be), unit 1 adds the picture.
         const GlowColor& c = glowColors[choice.entry];
         const float p = choice.pulse;
         glBindTexture(GL_TEXTURE_2D, glow->textureId);
         textureSetModulateScale(1.0f / GLOW_STORED_SHARE);
+        glActiveTextureARB(GL_TEXTURE1_ARB);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, pictures[choice.entry]->textureId);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_ADD);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_ADD);
         glColor4f(c.r * p, c.g * p, c.b * p, c.a * p);
         drawUnitQuad();
+        // Unit 1 back to how every scene expects it: off, unbound, plain modulation.
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_TEXTURE_2D);
+        glActiveTextureARB(GL_TEXTURE0_ARB);
         textureSetModulateScale(1.0f);
     }
     CHECK_GL();
