@@ -223,6 +223,11 @@ void SpectrumBoxes::draw()
     glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, QUADRATIC_ATTENUATION);
 
     fbo->bindForDrawing(true);
+    // The cubes are closed, so their back faces are always hidden behind their front ones: leave
+    // them out rather than rasterise them.
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
     // Rows slide one spacing away per 1/32 beat.
     glTranslatef(ORIGIN_X, ORIGIN_Y, 0.0f);
     glTranslatef(0.0f, 0.0f, -SPACING * 32.0f * lag);
@@ -242,6 +247,7 @@ void SpectrumBoxes::draw()
         }
         glPopMatrix();
     }
+    glDisable(GL_CULL_FACE);
     glPopAttrib();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
