@@ -288,17 +288,24 @@ TEST(TextureDispatch, VendorTest)
     EXPECT_FALSE(textureRendererIsSoftware(nullptr));
 }
 
+// A one-row picture of `pixels` in `format` (GL_RGB or GL_RGBA), as a loader leaves it.
+static void fillPicture(Texture* t, GLenum format, const unsigned char* pixels, int count)
+{
+    int channels = format == GL_RGB ? 3 : 4;
+    t->width = (uint32_t)count;
+    t->height = 1;
+    t->format = format;
+    t->bitsPerPixel = (uint32_t)channels * 8;
+    t->imageData = (unsigned char*)malloc((size_t)count * channels);
+    memcpy(t->imageData, pixels, (size_t)count * channels);
+}
+
 TEST(TextureDispatch, AGreyPictureShrinksToOneChannelAndAnyOtherStays)
 {
     // Two pixels, RGB, grey within JPEG's rounding: one byte each, the mean.
     Texture grey;
-    grey.width = 2;
-    grey.height = 1;
-    grey.format = GL_RGB;
-    grey.bitsPerPixel = 24;
-    grey.imageData = (unsigned char*)malloc(6);
     const unsigned char greyPixels[6] = {10, 12, 16, 200, 200, 201};
-    memcpy(grey.imageData, greyPixels, 6);
+    fillPicture(&grey, GL_RGB, greyPixels, 2);
     ASSERT_TRUE(textureReduceGreyToOneChannel(&grey));
     EXPECT_EQ(grey.format, (GLenum)GL_LUMINANCE);
     EXPECT_EQ(grey.internalFormat, (GLenum)GL_LUMINANCE8);
@@ -313,12 +320,7 @@ TEST(TextureDispatch, AGreyPictureShrinksToOneChannelAndAnyOtherStays)
     const unsigned char clearPixels[8] = {10, 10, 10, 255, 90, 90, 90, 128};
     for (const unsigned char* pixels : {colouredPixels, clearPixels}) {
         Texture kept;
-        kept.width = 2;
-        kept.height = 1;
-        kept.format = GL_RGBA;
-        kept.bitsPerPixel = 32;
-        kept.imageData = (unsigned char*)malloc(8);
-        memcpy(kept.imageData, pixels, 8);
+        fillPicture(&kept, GL_RGBA, pixels, 2);
         EXPECT_FALSE(textureReduceGreyToOneChannel(&kept));
         EXPECT_EQ(kept.format, (GLenum)GL_RGBA);
         EXPECT_EQ(kept.internalFormat, (GLenum)GL_RGBA8);

@@ -31,26 +31,28 @@
 // One row per scene, in drawing order. A scene class joins the show with its include and its row
 // (the rows still commented out wait for their scene classes).
 template <class Scene> static Template* make() { return new Scene(); }
+// A row: the class makes the scene and names it in reports.
+#define ROW(Scene, startTime, endTime) {make<Scene>, #Scene, startTime, endTime}
 
 static const float REST_OF_SHOW = 1000000000.0f;
 
 const TimelineRow TIMELINE[] = {
-    {make<RandomSSPics>, "RandomSSPics", 104, 136},
-    {make<Spacexplosion>, "Spacexplosion", 136, 168},
-    {make<MIDILights>, "MIDILights", 136, 168},
-    {make<Oscilloscope>, "Oscilloscope", 168, 172},
-    {make<TextBigSprite>, "TextBigSprite", 172, 184},
-    {make<TextFire>, "TextFire", 184, 200},
-    {make<Spacexplosion>, "Spacexplosion", 200, 216},
-    {make<MIDILights>, "MIDILights", 200, 216},
-    {make<SpectrumBoxes>, "SpectrumBoxes", 216, 232},
-    {make<TextDance>, "TextDance", 232, 248},
-    {make<GlowGreets>, "GlowGreets", 248, 296},
-    {make<Oscilloscope>, "Oscilloscope", 258, 264},
-    {make<Greetings>, "Greetings", 258, 264},
-    {make<TextSnake>, "TextSnake", 296, REST_OF_SHOW},
-    {make<Speakers>, "Speakers", 0, REST_OF_SHOW},
-    {make<GlitchLogo>, "GlitchLogo", 0, 40},
+    ROW(RandomSSPics, 104, 136),
+    ROW(Spacexplosion, 136, 168),
+    ROW(MIDILights, 136, 168),
+    ROW(Oscilloscope, 168, 172),
+    ROW(TextBigSprite, 172, 184),
+    ROW(TextFire, 184, 200),
+    ROW(Spacexplosion, 200, 216),
+    ROW(MIDILights, 200, 216),
+    ROW(SpectrumBoxes, 216, 232),
+    ROW(TextDance, 232, 248),
+    ROW(GlowGreets, 248, 296),
+    ROW(Oscilloscope, 258, 264),
+    ROW(Greetings, 258, 264),
+    ROW(TextSnake, 296, REST_OF_SHOW),
+    ROW(Speakers, 0, REST_OF_SHOW),
+    ROW(GlitchLogo, 0, 40),
     {nullptr, nullptr, 0.0f, 0.0f},
 };
 
@@ -274,10 +276,8 @@ void demoPrintStats(const Demo* demo, FILE* out, int samples)
 {
     const char* names[FRAME_STATS_MAX_ROWS];
     int rows = timelineNames(names);
-    uint64_t frames = 0;
-    audioChannelSamples(demo->music->stream, &frames);
-    int64_t songBytes = (int64_t)frames * 2 * (int64_t)sizeof(int16_t);
-    frameStatsPrint(out, names, rows, memoryFloorBytes(demo->width, demo->height, samples, songBytes));
+    uint64_t songBytes = demo->music->lengthBytes == AUDIO_LENGTH_ERROR ? 0 : demo->music->lengthBytes;
+    frameStatsPrint(out, names, rows, memoryFloorBytes(demo->width, demo->height, samples, (int64_t)songBytes));
 }
 
 void demoSetVirtualTime(Demo* demo, double seconds)

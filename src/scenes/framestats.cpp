@@ -131,8 +131,6 @@ void frameStatsEnable()
     s_stats.masks.reserve(FRAME_STATS_RESERVED);
 }
 
-bool frameStatsEnabled() { return s_stats.enabled; }
-
 void frameStatsExcludeFromStartup(uint64_t nanoseconds) { s_stats.excluded += nanoseconds; }
 
 void frameStatsArchiveTime(uint64_t nanoseconds) { s_stats.archive += nanoseconds; }
@@ -195,7 +193,8 @@ int64_t memoryFloorBytes(int windowWidth, int windowHeight, int samples, int64_t
     return textureBytesHeld() + fboRenderbufferBytesHeld() + window + songBytes;
 }
 
-int64_t peakResidentBytes()
+// Peak resident memory of the process in bytes.
+static int64_t peakResidentBytes()
 {
     struct rusage usage;
     if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;

@@ -46,7 +46,6 @@ std::vector<WindowFigures> windowFigures(const std::vector<float>& frameMs, cons
 // Starts recording: call first thing in main, since start-up is timed from the process's start.
 // The timer queries are made at the first frame, when the GL context exists.
 void frameStatsEnable();
-bool frameStatsEnabled();
 // Wall time the start-up figure must not count (the settings dialog, the full-screen pause).
 void frameStatsExcludeFromStartup(uint64_t nanoseconds);
 // Wall time spent reading and unpacking the archive.
@@ -66,5 +65,3 @@ void frameStatsPrint(FILE* out, const char* const* rowNames, int rowCount, int64
 // The memory the show must hold: uploaded texture levels, renderbuffers, the window's buffers
 // times its samples and the decoded song, in bytes.
 int64_t memoryFloorBytes(int windowWidth, int windowHeight, int samples, int64_t songBytes);
-// Peak resident memory of the process in bytes.
-int64_t peakResidentBytes();

@@ -9,6 +9,10 @@
 
 enum { SHADER_SET_SIZE = 21 };
 
+// The blur program's gain lifts its output to about 1.6: a halo kept in an 8-bit target stores this
+// share of it, so nothing clips, and is drawn scaled back up (textureSetModulateScale).
+static const float BLUR_STORED_SHARE = 0.5f;
+
 struct ShaderSet {
     ShaderProgram* billboard;                 // billboard.vert, billboard.frag
     ShaderProgram* blocked;                   // simple.vert, blocked.frag

@@ -30,8 +30,6 @@ static const float CYCLE_ORIGIN = 10.0f;    // entry n is shown from beat 10 + 2
 static const float SLOT_BEATS = 2.0f;
 static const int GROUP_ENTRY = 0, PERSON1_ENTRY = 1, PERSON2_ENTRY = 2;
 enum { GLOW_GREETS_PATH_SIZE = 128 };
-// The share of the blur program's halo the glow texture stores: its gain lifts it up to about 1.6.
-static const float GLOW_STORED_SHARE = 0.5f;
 
 // >> rules
 GlowGreetsChoice glowGreetsChoose(float t, int entries)
@@ -80,18 +78,8 @@ void GlowGreets::init()
     }
     blur = shaders->blur;
     // The halo target, at the size of the masks (the first one's: they are made alike).
-    glow = new Texture();
-    glow->width = masks[0]->width;
-    glow->height = masks[0]->height;
-    glow->format = GL_RGBA;
-    if (!glow->createGLTexture()) FATAL("Failed to create the %ux%u glow texture", glow->width, glow->height);
-    glGenFramebuffersEXT(1, &glowFramebuffer);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, glowFramebuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, glow->textureId, 0);
-    GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    if (status != GL_FRAMEBUFFER_COMPLETE_EXT) FATAL("Glow FramebufferStatus is %x", (unsigned)status);
-    CHECK_GL();
+    glow = new Fbo();
+    glow->resize((int)masks[0]->width, (int)masks[0]->height);
     blend = true;
     lighting = false;
     depthTest = false;
@@ -110,26 +98,18 @@ static void drawUnitQuad()
     glEnd();
 }
 
-void GlowGreets::release()
-{
-    if (glowFramebuffer) glDeleteFramebuffersEXT(1, &glowFramebuffer);
-    glowFramebuffer = 0;
-    delete glow;
-    glow = nullptr;
-}
-
 // Blurs the mask into the halo target at the mask's own size: half of what the blur program adds.
 static void blurIntoGlow(GlowGreets* scene, Texture* mask)
 {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, scene->glowFramebuffer);
-    glPushAttrib(GL_VIEWPORT_BIT | GL_ENABLE_BIT);
-    glViewport(0, 0, (GLsizei)scene->glow->width, (GLsizei)scene->glow->height);
+    scene->glow->bindForDrawing(false);
+    glPushAttrib(GL_ENABLE_BIT);
     glDisable(GL_BLEND);
     scene->blur->bind();
     glBindTexture(GL_TEXTURE_2D, mask->textureId);
-    glColor4f(GLOW_STORED_SHARE, GLOW_STORED_SHARE, GLOW_STORED_SHARE, GLOW_STORED_SHARE);
+    glColor4f(BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE);
     drawUnitQuad();
     ShaderProgram::unbindAll();
+    glPopAttrib();
     glPopAttrib();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
@@ -159,8 +139,8 @@ void GlowGreets::draw()
         // colour, doubled (and clamped, as the halo's own pass would be), unit 1 adds the picture.
         const GlowColor& c = glowColors[choice.entry];
         const float p = choice.pulse;
-        glBindTexture(GL_TEXTURE_2D, glow->textureId);
-        textureSetModulateScale(1.0f / GLOW_STORED_SHARE);
+        glBindTexture(GL_TEXTURE_2D, glow->colorTextures[0]->textureId);
+        textureSetModulateScale(1.0f / BLUR_STORED_SHARE);
         glActiveTextureARB(GL_TEXTURE1_ARB);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, pictures[choice.entry]->textureId);

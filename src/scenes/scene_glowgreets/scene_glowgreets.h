@@ -43,15 +43,12 @@ public:
     std::vector<GlowColor> glowColors;   // same length and order; all (1, 1, 1, 1)
     ShaderProgram* blur = nullptr;       // the shared blur program
     // The halo of the greeting on show, blurred once when the greeting changes instead of in every
-    // frame: RGBA8 at the masks' size, holding half the blur program's output (so nothing clips);
-    // drawn doubled. glowFramebuffer renders into it.
-    Texture* glow = nullptr;
-    GLuint glowFramebuffer = 0;
+    // frame: a target at the masks' size holding BLUR_STORED_SHARE of the blur program's output.
+    Fbo* glow = nullptr;
     int glowEntry = -1;                  // the entry `glow` holds; -1 before the first
 
     void init() override;
     void draw() override;
-    void release() override;
     // Viewport over the whole window, orthographic projection over the unit square.
     void resize(int width, int height) override;
 };

@@ -42,8 +42,6 @@ static const float CAMERA_DISTANCE = 9.0f;
 static const float KEYBOARD_DROP = -2.0f;             // the keyboard sits below the view's centre
 static const float PRESSED_TILT = 3.0f;               // degrees about x
 static const int NORMAL_MAP_UNIT = 1;
-// The share of the blur program's output the halo buffer holds: its gain lifts it up to about 1.6.
-static const float HALO_STORED_SHARE = 0.5f;
 
 // >> state
 static MidiLightsShared s_midiLights = {0.0f, nullptr, nullptr};
@@ -292,7 +290,7 @@ void MIDILights::draw()
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     s_midiLights.blur->bind();
-    glColor4f(HALO_STORED_SHARE, HALO_STORED_SHARE, HALO_STORED_SHARE, HALO_STORED_SHARE);
+    glColor4f(BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE);
     glowBuffer->drawAttachments();
     glPopAttrib();
     ShaderProgram::unbindAll();
@@ -304,7 +302,7 @@ void MIDILights::draw()
     // Fixed-function texturing here, and the keyboard's untextured meshes switched it off.
     glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
-    textureSetModulateScale(1.0f / HALO_STORED_SHARE);
+    textureSetModulateScale(1.0f / BLUR_STORED_SHARE);
     haloBuffer->drawAttachments();
     textureSetModulateScale(1.0f);
     glPopAttrib();

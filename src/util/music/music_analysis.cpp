@@ -46,20 +46,23 @@ static MidiTrack& trackAt(MidiFile* midi, int index)
 
 std::vector<uint8_t> Music::getNoteLUT(const char* trackName)
 {
-    return getNoteLUT(trackIndexByName(
-        midi, trackName, "Attempted to get note lookup table without a valid MIDI file loaded!"));
+    std::vector<uint8_t> lut;
+    getNoteLUT(trackName, &lut);
+    return lut;
 }
 
 std::vector<bool> Music::getNoteStates(const char* trackName)
 {
-    return getNoteStates(
-        trackIndexByName(midi, trackName, "Attempted to get note states without a valid MIDI file loaded!"));
+    std::vector<bool> states;
+    getNoteStates(trackName, &states);
+    return states;
 }
 
 std::vector<bool> Music::getNoteTriggers(const char* trackName)
 {
-    return getNoteTriggers(
-        trackIndexByName(midi, trackName, "Attempted to get note states without a valid MIDI file loaded!"));
+    std::vector<bool> triggers;
+    getNoteTriggers(trackName, &triggers);
+    return triggers;
 }
 
 std::vector<uint8_t> Music::getNoteLUT(int trackIndex)

@@ -103,8 +103,12 @@ Texture::Texture()
 {
 }
 
-// Bytes a texel of the internal format takes.
-static uint32_t texelBytes(GLenum internalFormat) { return internalFormat == GL_LUMINANCE8 ? 1 : 4; }
+// What the texture's uploaded levels take: a texel is 1 byte in GL_LUMINANCE8, else 4 (GL_RGBA8).
+static int64_t uploadedBytes(const Texture& texture)
+{
+    uint32_t texelBytes = texture.internalFormat == GL_LUMINANCE8 ? 1 : 4;
+    return (int64_t)textureLevelBytes(texture.width, texture.height, texelBytes, texture.useMipmaps);
+}
 
 bool textureReduceGreyToOneChannel(Texture* texture)
 {
@@ -137,7 +141,7 @@ Texture::~Texture()
 {
     if (textureId != 0) {
         glDeleteTextures(1, &textureId);
-        s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, texelBytes(internalFormat), useMipmaps);
+        s_textureBytesHeld -= uploadedBytes(*this);
     }
     textureId = 0;
     CHECK_GL();
@@ -214,7 +218,7 @@ bool Texture::createGLTexture()
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, (GLint)internalFormat, (GLsizei)width, (GLsizei)height, 0, format, type, imageData);
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    s_textureBytesHeld += (int64_t)textureLevelBytes(width, height, texelBytes(internalFormat), useMipmaps);
+    s_textureBytesHeld += uploadedBytes(*this);
 
     bool ati = textureVendorIsAti((const char*)glGetString(GL_VENDOR));
     if (!useMipmaps) {
@@ -236,7 +240,7 @@ void Texture::resize(unsigned int newWidth, unsigned int newHeight)
     if (imageData) FATAL("Attempted to resize a texture with current imageData");
     if (textureId == 0) FATAL("Attempted to resize a texture that is not initialized!");
     glDeleteTextures(1, &textureId);
-    s_textureBytesHeld -= (int64_t)textureLevelBytes(width, height, texelBytes(internalFormat), useMipmaps);
+    s_textureBytesHeld -= uploadedBytes(*this);
     width = newWidth;
     height = newHeight;
     textureId = 0;
