@@ -88,3 +88,33 @@ TEST(OfflineTools, CaptureWritesAsManyFramesAsItsAudioLasts)
     double audioSeconds = (wav.size() - 44) / 176400.0;
     EXPECT_NEAR(audioSeconds, frames / 15.0, 1.0 / 15.0);
 }
+
+// From the archive the pictures decode on a second thread ahead of the scenes that load them. A
+// damaged one must still be reported as the main thread reports it: once, from the loader that
+// found it, with exit code 1 and no crash of the thread that read ahead.
+TEST(OfflineTools, DamagedPictureInTheArchiveIsReportedOnceAndEndsWithCode1)
+{
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    const std::string folder = "data/glowgreets", damaged = folder + "/brassfern.jpg";
+    std::string link = "rm -rf damaged && mkdir -p damaged/root/" + folder + " && for d in '" + sourcePath("data") +
+                       "'/*; do n=${d##*/}; [ $n = glowgreets ] || ln -s \"$d\" damaged/root/data/$n; done && "
+                       "for f in '" + sourcePath(folder) + "'/*; do ln -s \"$f\" damaged/root/" + folder + "/; done";
+    ASSERT_EQ(system(link.c_str()), 0);
+    std::vector<uint8_t> picture = readTestFile(sourcePath(damaged));
+    ASSERT_GT(picture.size(), 200u);
+    picture[0] = 0x5a; // not a JPEG file: an error, never only a warning
+    std::string copy = "damaged/root/" + damaged;
+    unlink(copy.c_str());
+    writeTestFile(copy, picture);
+    std::string pack = std::string(HALVOREN_BINARY_DIR) + "/tools/pack/halvoren-pack --root damaged/root --manifest '" +
+                       sourcePath("data/manifest.txt") + "' --out damaged/data.hlv >/dev/null 2>&1";
+    ASSERT_EQ(system(pack.c_str()), 0);
+
+    EXPECT_EQ(run("halvoren-render", "--archive damaged/data.hlv --width 64 --height 36 --beat 0.02 --out d.png",
+                  "damaged.err"), 1);
+    std::string errors = readTestText("damaged.err");
+    std::string report = "Could not decode JPEG file " + damaged;
+    size_t first = errors.find(report);
+    ASSERT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(report, first + 1), std::string::npos) << errors;
+}

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h> // XOpenDisplay: can a box be shown at all?
 #include <FL/Fl.H>
 #include <FL/fl_ask.H> // fl_message, fl_choice, fl_message_title
+#include <malloc.h> // mallopt
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
@@ -21,6 +22,10 @@ void platformSetHeadlessBoxes(bool headless) { s_platform.headless = headless; }
 bool platformHeadlessBoxes() { return s_platform.headless; }
 void platformSetBeforeBoxHook(void (*hook)()) { s_platform.beforeBox = hook; }
 
+static thread_local bool s_boxesDeferred;
+void platformDeferBoxesOnThisThread(bool defer) { s_boxesDeferred = defer; }
+bool platformBoxesDeferred() { return s_boxesDeferred; }
+
 // FLTK ends the process when it cannot open the display, so probe with Xlib first.
 static bool displayAvailable()
 {
@@ -35,6 +40,7 @@ static bool displayAvailable()
 
 int platformMessageBox(const char* text, const char* caption, int style)
 {
+    if (s_boxesDeferred) throw PlatformBoxDeferred();
     fprintf(stderr, "%s\n%s\n", caption, text);
     fflush(stderr);
     if (s_platform.headless || !displayAvailable()) return BOX_RESULT_OK;
@@ -49,6 +55,12 @@ int platformMessageBox(const char* text, const char* caption, int style)
     if (style == BOX_WARNING) fl_alert("%s", text);
     else fl_message("%s", text);
     return BOX_RESULT_OK;
+}
+
+void platformBoundHeapRetention()
+{
+    mallopt(M_MMAP_THRESHOLD, 32 << 20); // the largest the library allows
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
 }
 
 void platformSleepMs(uint32_t milliseconds)

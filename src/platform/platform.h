@@ -30,7 +30,21 @@ bool platformHeadlessBoxes();
 // Called before a box is shown (the show leaves full screen there so the box can be seen).
 void platformSetBeforeBoxHook(void (*hook)());
 
+// A thread that works ahead for the main thread (decoding pictures at start-up) must never show a
+// box: with boxes deferred on it, platformMessageBox and every report throw PlatformBoxDeferred
+// before writing anything, and the main thread repeats the job, so each report appears once, in
+// load order, from the thread that owns the window.
+struct PlatformBoxDeferred {};
+void platformDeferBoxesOnThisThread(bool defer);
+bool platformBoxesDeferred();
+
 void platformSleepMs(uint32_t milliseconds);
+
+// Before a second thread allocates large blocks that another thread frees: the C library's
+// default raises its thresholds as large blocks are freed, and then keeps a whole freed thread
+// heap resident. Fixed thresholds (large blocks from the heap, a free top beyond 16 MB given back)
+// bound what stays without the cost of mapping every large block afresh.
+void platformBoundHeapRetention();
 
 // High-resolution counter: nanoseconds on a monotonic clock; the frequency is constant.
 uint64_t platformCounter();

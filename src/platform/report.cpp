@@ -28,6 +28,7 @@ void reportSetExitHook(void (*hook)(int code)) { s_exitHook = hook; }
 
 void reportFatal(const char* file, int line, const char* format, ...)
 {
+    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
     char* caption = (char*)malloc(CAPTION_BYTES);
     snprintf(caption, CAPTION_BYTES, "Error in file %s:%i", file, line);
     char* message = (char*)malloc(MESSAGE_BYTES);
@@ -46,6 +47,7 @@ void reportFatal(const char* file, int line, const char* format, ...)
 
 void reportFatalLocation(const char* file, int line)
 {
+    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
     char* body = (char*)malloc(CAPTION_BYTES);
     snprintf(body, CAPTION_BYTES, "Error in file %s:%i", file, line);
     platformMessageBox(body, "Error", BOX_OK);
@@ -55,6 +57,7 @@ void reportFatalLocation(const char* file, int line)
 
 void reportErrorBox(const char* format, ...)
 {
+    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
     char* message = (char*)malloc(MESSAGE_BYTES);
     va_list args;
     va_start(args, format);
@@ -66,6 +69,7 @@ void reportErrorBox(const char* format, ...)
 
 void reportLoaderWarning(const char* file, int line, const char* format, ...)
 {
+    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
     char caption[CAPTION_BYTES];
     snprintf(caption, sizeof caption, "ERROR at %s:%i", file, line);
     char* message = (char*)malloc(MESSAGE_BYTES);

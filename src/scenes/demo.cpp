@@ -23,6 +23,8 @@
 #include "util/fbo/fbo.h"        // Fbo
 #include "util/music/audio.h"    // stream state and volume
 #include "util/music/music.h"    // Music
+#include "util/texture/image_prefetch.h" // imagePrefetchStart, imagePrefetchStop
+#include "util/texture/texture.h" // textureDecodeFile
 #include <SDL.h>                 // SDL_PushEvent, SDL_GL_SwapBuffers
 #include <stdlib.h>
 #include <string.h>
@@ -144,6 +146,8 @@ Demo::Demo()
     scenes.clear();
     memset(&keys, 0, sizeof keys);
     frameClockSetup();
+    // The pictures decode on a second core while the shaders, the song and the models load here.
+    imagePrefetchStart(textureDecodeFile);
 
     font = new BitmapFont();
     createBitmapFont(font);
@@ -164,6 +168,7 @@ Demo::Demo()
         scene->ascii = ascii;
         scene->init();
     }
+    imagePrefetchStop();
 
     for (int i = 0; i < 2; i++) {
         clearAllBuffers();

@@ -5,6 +5,7 @@
 #include "platform/report.h"          // FATAL, CHECK_GL
 #include "util/data/data.h"           // openFile
 #include "util/texture/bmp_loader.h"  // loadBmp
+#include "util/texture/image_prefetch.h" // imagePrefetchTake, imageDecodeLock
 #include "util/texture/jpg_loader.h"  // loadJpg
 #include "util/texture/png_loader.h"  // loadPng
 #include "util/texture/tga_loader.h"  // loadTga
@@ -137,24 +138,18 @@ Texture::Texture(const char* fileName) : Texture()
     if (!load(fileName, GL_LINEAR, GL_LINEAR, false, false)) FATAL("Failed to load texture %s", fileName);
 }
 
+// Without a GL name it makes no GL call, so a texture that only held decoded pixels may go anywhere.
 Texture::~Texture()
 {
-    if (textureId != 0) {
-        glDeleteTextures(1, &textureId);
-        s_textureBytesHeld -= uploadedBytes(*this);
-    }
+    if (textureId == 0) return;
+    glDeleteTextures(1, &textureId);
+    s_textureBytesHeld -= uploadedBytes(*this);
     textureId = 0;
     CHECK_GL();
 }
 
-bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn, bool useMipmapsIn, bool repeat)
+bool textureDecodeFile(const char* fileName, Texture* texture)
 {
-    minFilter = minFilterIn;
-    magFilter = magFilterIn;
-    isFloat = false;
-    wrapMode = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
-    useMipmaps = useMipmapsIn;
-
     // The extension is the last four characters, lower-cased; ".jpeg" is tested on the last five.
     size_t length = strlen(fileName);
     char extension[5] = "";
@@ -170,19 +165,36 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
 
     bool loaded = false;
     if (length >= 4 && strcmp(extension, ".tga") == 0) {
-        loaded = loadTga(fileName, *this);
+        loaded = loadTga(fileName, *texture);
     } else if (length >= 4 && strcmp(extension, ".png") == 0) {
-        loaded = loadPng(fileName, *this);
+        loaded = loadPng(fileName, *texture);
     } else if (length >= 4 && (strcmp(extension, ".jpg") == 0 || strcmp(longExtension, ".jpeg") == 0)) {
-        loaded = loadJpg(fileName, *this);
+        loaded = loadJpg(fileName, *texture);
     } else if (length >= 4 && strcmp(extension, ".bmp") == 0) {
-        loaded = loadBmp(fileName, *this);
+        loaded = loadBmp(fileName, *texture);
     } else {
         // Names shorter than four characters have no extension; they show what they have.
         char text[128];
         snprintf(text, sizeof text, "Sorry, image format %s is not yet supported.\nTry .tga or .png.",
                  length >= 4 ? extension : fileName);
         platformMessageBox(text, "Unsupported image format!", BOX_OK);
+    }
+    return loaded;
+}
+
+bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn, bool useMipmapsIn, bool repeat)
+{
+    minFilter = minFilterIn;
+    magFilter = magFilterIn;
+    isFloat = false;
+    wrapMode = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    useMipmaps = useMipmapsIn;
+
+    // Pictures of the archive may already be decoded on the prefetch thread.
+    bool loaded = imagePrefetchTake(fileName, this);
+    if (!loaded) {
+        std::lock_guard<std::mutex> decoding(imageDecodeLock());
+        loaded = textureDecodeFile(fileName, this);
     }
     if (!loaded) FATAL("Failed to load image %s!", fileName);
     if (greyAsOneChannel) textureReduceGreyToOneChannel(this);

@@ -54,6 +54,10 @@ public:
     Texture& operator=(const Texture&) = delete;
 };
 
+// Decodes a picture by its file name's extension into the texture's pixel fields (no GL call);
+// false when it cannot. The boxes of an unsupported format or a damaged file are shown here.
+bool textureDecodeFile(const char* fileName, Texture* texture);
+
 // A grey picture (every pixel's channels within GREY_TOLERANCE of each other, alpha opaque) as one
 // luminance channel, the mean of its three: imageData shrinks in place to GL_LUMINANCE, 8 bits a
 // pixel, and internalFormat becomes GL_LUMINANCE8. False, and nothing changed, for any other.
