@@ -114,6 +114,15 @@ void frameClockSetup()
     }
 }
 
+// The steps back to their starting values from the counter's now on (after a seek).
+static void frameClockRestart()
+{
+    for (int i = 0; i < FRAME_STEP_HISTORY; i++) frameClock.stepHistory[i] = INITIAL_STEP;
+    frameClock.historyIndex = 0;
+    frameClock.frameStep = INITIAL_STEP;
+    frameClock.elapsedSeconds = (float)(platformCounter() - frameClock.startCount) * frameClock.tickLength;
+}
+
 void frameClockTick()
 {
     frameClock.historyIndex = (uint8_t)((frameClock.historyIndex + 1) % FRAME_STEP_HISTORY);
@@ -242,8 +251,9 @@ void Demo::renderFrame()
     frameStatsFrameBegin();
     frameClockTick();
     music->update();
-    // The song has ended: main leaves its loop when it sees this.
-    if (audioChannelIsActive(music->stream) != AUDIO_ACTIVE_PLAYING) {
+    // The song has ended: main leaves its loop when it sees this (a paused song has not ended).
+    uint32_t state = audioChannelIsActive(music->stream);
+    if (state != AUDIO_ACTIVE_PLAYING && state != AUDIO_ACTIVE_PAUSED) {
         SDL_Event quit;
         memset(&quit, 0, sizeof quit);
         quit.type = SDL_QUIT;
@@ -252,6 +262,7 @@ void Demo::renderFrame()
     clearAllBuffers();
     uint32_t drawn = drawActiveScenes(scenes, music, &keys, width, height);
     if (beforeSwap) beforeSwap();
+    if (overlay) overlay();
     SDL_GL_SwapBuffers();
     frameStatsFrameEnd(drawn);
 }
@@ -278,6 +289,28 @@ void demoPrintStats(const Demo* demo, FILE* out, int samples)
     int rows = timelineNames(names);
     uint64_t songBytes = demo->music->lengthBytes == AUDIO_LENGTH_ERROR ? 0 : demo->music->lengthBytes;
     frameStatsPrint(out, names, rows, memoryFloorBytes(demo->width, demo->height, samples, (int64_t)songBytes));
+}
+
+double demoBeatToSeconds(const Music* music, double beat)
+{
+    double seconds = (beat - music->beatOffset) * 60.0 / music->bpm;
+    return seconds > 0.0 ? seconds : 0.0;
+}
+
+double demoSecondsToBeat(const Music* music, double seconds) { return seconds * music->bpm / 60.0 + music->beatOffset; }
+
+void demoRewind(Demo* demo, double seconds)
+{
+    Music* music = demo->music;
+    if (seconds < 0.0) seconds = 0.0;
+    audioChannelSetPosition(music->stream, audioChannelSeconds2Bytes(music->stream, seconds));
+    audioChannelFlags(music->stream, 0, AUDIO_SAMPLE_LOOP);
+    if (platformVirtualTime()) platformSetVirtualNanoseconds(frameClock.startCount + (uint64_t)(seconds * 1e9));
+    musicResetClock();
+    srand(DEMO_REWIND_SEED);
+    for (Template* scene : demo->scenes) scene->rewind();
+    music->restartHistories();
+    frameClockRestart();
 }
 
 void demoSetVirtualTime(Demo* demo, double seconds)
