@@ -12,12 +12,29 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <string>
 
 // Longest vendor string compared in full; longer ones are cut (the brand comes first anyway).
 enum { VENDOR_BYTES = 256 };
 
 // What the uploaded levels of every live texture take, for the memory report.
 static int64_t s_textureBytesHeld;
+
+// >> images loaded from files, kept for reload
+struct LoadedImage {
+    Texture* texture;
+    std::string fileName;
+};
+static std::vector<LoadedImage> s_images;
+
+static void forgetImage(const Texture* texture)
+{
+    for (size_t i = 0; i < s_images.size(); i++)
+        if (s_images[i].texture == texture) {
+            s_images.erase(s_images.begin() + (long)i);
+            return;
+        }
+}
 
 uint64_t textureLevelBytes(uint32_t width, uint32_t height, uint32_t bytesPerTexel, bool mipmaps)
 {
@@ -139,6 +156,7 @@ Texture::Texture(const char* fileName) : Texture()
 
 Texture::~Texture()
 {
+    forgetImage(this);
     if (textureId != 0) {
         glDeleteTextures(1, &textureId);
         s_textureBytesHeld -= uploadedBytes(*this);
@@ -147,14 +165,10 @@ Texture::~Texture()
     CHECK_GL();
 }
 
-bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn, bool useMipmapsIn, bool repeat)
+// The loader the name's extension picks fills `texture`; false (after the loader's own box) when
+// it fails or the format is not supported.
+static bool decodeImageFile(const char* fileName, Texture& texture)
 {
-    minFilter = minFilterIn;
-    magFilter = magFilterIn;
-    isFloat = false;
-    wrapMode = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
-    useMipmaps = useMipmapsIn;
-
     // The extension is the last four characters, lower-cased; ".jpeg" is tested on the last five.
     size_t length = strlen(fileName);
     char extension[5] = "";
@@ -170,13 +184,13 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
 
     bool loaded = false;
     if (length >= 4 && strcmp(extension, ".tga") == 0) {
-        loaded = loadTga(fileName, *this);
+        loaded = loadTga(fileName, texture);
     } else if (length >= 4 && strcmp(extension, ".png") == 0) {
-        loaded = loadPng(fileName, *this);
+        loaded = loadPng(fileName, texture);
     } else if (length >= 4 && (strcmp(extension, ".jpg") == 0 || strcmp(longExtension, ".jpeg") == 0)) {
-        loaded = loadJpg(fileName, *this);
+        loaded = loadJpg(fileName, texture);
     } else if (length >= 4 && strcmp(extension, ".bmp") == 0) {
-        loaded = loadBmp(fileName, *this);
+        loaded = loadBmp(fileName, texture);
     } else {
         // Names shorter than four characters have no extension; they show what they have.
         char text[128];
@@ -184,7 +198,19 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
                  length >= 4 ? extension : fileName);
         platformMessageBox(text, "Unsupported image format!", BOX_OK);
     }
-    if (!loaded) FATAL("Failed to load image %s!", fileName);
+    return loaded;
+}
+
+bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn, bool useMipmapsIn, bool repeat)
+{
+    minFilter = minFilterIn;
+    magFilter = magFilterIn;
+    isFloat = false;
+    wrapMode = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    useMipmaps = useMipmapsIn;
+    if (!decodeImageFile(fileName, *this)) FATAL("Failed to load image %s!", fileName);
+    forgetImage(this);
+    s_images.push_back(LoadedImage{this, fileName});
     if (greyAsOneChannel) textureReduceGreyToOneChannel(this);
     return createGLTexture();
 }
@@ -251,4 +277,69 @@ float Texture::aspectRatio()
 {
     if (width == 0 || height == 0) FATAL("Invalid texture!");
     return (float)width / (float)height;
+}
+
+// >> reload
+bool textureReload(Texture* texture, std::string* why)
+{
+    const LoadedImage* image = nullptr;
+    for (const LoadedImage& i : s_images)
+        if (i.texture == texture) image = &i;
+    if (!image || texture->textureId == 0) return true; // not from a file: nothing to reload
+    const char* name = image->fileName.c_str();
+    if (FILE* file = openFile(name, "rb")) {
+        fclose(file);
+    } else {
+        *why = image->fileName + ": cannot be opened (moved or deleted?)";
+        return false;
+    }
+    Texture fresh;
+    fresh.greyAsOneChannel = texture->greyAsOneChannel;
+    // The loaders' boxes go to standard error only: a broken file is the creator's to fix.
+    bool headless = platformHeadlessBoxes();
+    platformSetHeadlessBoxes(true);
+    bool decoded = decodeImageFile(name, fresh);
+    platformSetHeadlessBoxes(headless);
+    if (!decoded || !fresh.imageData || fresh.isFloat) {
+        free(fresh.imageData);
+        fresh.imageData = nullptr;
+        *why = image->fileName + ": does not decode (the loader's reason is on standard error)";
+        return false;
+    }
+    if (fresh.greyAsOneChannel) textureReduceGreyToOneChannel(&fresh);
+
+    // Into the same GL name: materials and compiled display lists hold it.
+    s_textureBytesHeld -= uploadedBytes(*texture);
+    texture->width = fresh.width;
+    texture->height = fresh.height;
+    texture->format = fresh.format;
+    texture->bitsPerPixel = fresh.bitsPerPixel;
+    texture->internalFormat = fresh.internalFormat;
+    glBindTexture(GL_TEXTURE_2D, texture->textureId);
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, (GLint)texture->internalFormat, (GLsizei)texture->width, (GLsizei)texture->height, 0,
+                 texture->format, GL_UNSIGNED_BYTE, fresh.imageData);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    // GL_GENERATE_MIPMAP, where it is set, has already remade the levels.
+    if (texture->useMipmaps && !textureVendorIsAti((const char*)glGetString(GL_VENDOR))) glGenerateMipmapEXT(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    s_textureBytesHeld += uploadedBytes(*texture);
+    free(fresh.imageData);
+    fresh.imageData = nullptr;
+    return true;
+}
+
+int textureReloadAll(int* count, std::string* problems)
+{
+    int failed = 0;
+    *count = (int)s_images.size();
+    for (size_t i = 0; i < s_images.size(); i++) {
+        std::string why;
+        if (textureReload(s_images[i].texture, &why)) continue;
+        failed++;
+        *problems += why + "\n";
+    }
+    return failed;
 }
