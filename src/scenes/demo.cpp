@@ -299,6 +299,38 @@ double demoBeatToSeconds(const Music* music, double beat)
 
 double demoSecondsToBeat(const Music* music, double seconds) { return seconds * music->bpm / 60.0 + music->beatOffset; }
 
+// The lights, materials and light model of a new GL context. Scenes leave theirs behind for the
+// next frame's scenes (the rig's global ambient reaches the waterfall, for one), which a fresh
+// start has not seen yet.
+static void lightingDefaults()
+{
+    static const GLfloat BLACK[4] = {0, 0, 0, 1}, WHITE[4] = {1, 1, 1, 1}, AMBIENT[4] = {0.2f, 0.2f, 0.2f, 1};
+    static const GLfloat DIFFUSE[4] = {0.8f, 0.8f, 0.8f, 1}, POSITION[4] = {0, 0, 1, 0}, DOWN_Z[3] = {0, 0, -1};
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity(); // positions and directions are taken through the model-view matrix
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, AMBIENT);
+    for (int i = 0; i < TEMPLATE_LIGHTS; i++) {
+        GLenum light = GL_LIGHT0 + i;
+        glLightfv(light, GL_AMBIENT, BLACK);
+        glLightfv(light, GL_DIFFUSE, i == 0 ? WHITE : BLACK);
+        glLightfv(light, GL_SPECULAR, i == 0 ? WHITE : BLACK);
+        glLightfv(light, GL_POSITION, POSITION);
+        glLightfv(light, GL_SPOT_DIRECTION, DOWN_Z);
+        glLightf(light, GL_SPOT_EXPONENT, 0.0f);
+        glLightf(light, GL_SPOT_CUTOFF, 180.0f);
+        glLightf(light, GL_CONSTANT_ATTENUATION, 1.0f);
+        glLightf(light, GL_LINEAR_ATTENUATION, 0.0f);
+        glLightf(light, GL_QUADRATIC_ATTENUATION, 0.0f);
+    }
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, AMBIENT);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, DIFFUSE);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, BLACK);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, BLACK);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
+    glPopMatrix();
+}
+
 void demoRewind(Demo* demo, double seconds)
 {
     Music* music = demo->music;
@@ -309,6 +341,7 @@ void demoRewind(Demo* demo, double seconds)
     musicResetClock();
     srand(DEMO_REWIND_SEED);
     for (Template* scene : demo->scenes) scene->rewind();
+    lightingDefaults();
     music->restartHistories();
     frameClockRestart();
 }
