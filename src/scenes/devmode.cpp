@@ -22,7 +22,8 @@ enum {
     PANEL_MARGIN = 8,             // pixels
     PANEL_LINE_HEIGHT = 26,       // the bitmap font is 24 pixels high
     PANEL_MAX_LINES = 14,         // a long compiler log is cut here on the panel (stderr has it all)
-    PANEL_MAX_COLUMNS = 110,
+    PANEL_GLYPH_WIDTH = 15,       // pixels a character of the bitmap font advances
+    PANEL_MIN_COLUMNS = 20,       // a narrower window still gets lines this long
     WATCH_QUIET_MS = 300,         // a change reloads once the files have been still this long
 };
 static const double FRAME_TIME_WINDOW_NS = 1e9;
@@ -33,6 +34,7 @@ static struct {
     Transport transport;
     bool panel;                   // F1
     std::string reloadMessage;
+    bool redraw;                  // a reload while paused shows its result in one drawn frame
     GLuint frozen;                // the last drawn picture, shown again while paused
     int frozenWidth, frozenHeight;
     uint64_t lastFrameNs;
@@ -55,14 +57,13 @@ std::string devPanelText(const DevPanelFacts& f)
              f.seconds - minutes * 60.0, f.paused ? "PAUSED" : "playing");
     text += line;
     text += "rows: " + (f.rows.empty() ? std::string("none") : f.rows) + "\n";
-    if (f.worstMs > 0.0f) snprintf(line, sizeof line, "frame %.1f ms median, %.1f ms worst (last second)\n", f.medianMs, f.worstMs);
-    else snprintf(line, sizeof line, "frame: no figures yet\n");
+    if (f.worstMs > 0.0f) snprintf(line, sizeof line, "frame %.1f ms median, %.1f ms worst in 1 s\n", f.medianMs, f.worstMs);
+    else snprintf(line, sizeof line, "frame: none ended in the last second\n");
     text += line;
     if (f.loopMarks == 2) snprintf(line, sizeof line, "loop %.2f - %.2f\n", f.loopStart, f.loopEnd);
     else if (f.loopMarks == 1) snprintf(line, sizeof line, "loop from %.2f: L again marks the end\n", f.loopStart);
     else snprintf(line, sizeof line, "no loop\n");
     text += line;
-    if (!f.reloadMessage.empty()) text += f.reloadMessage + "\n";
     return text;
 }
 
@@ -88,6 +89,21 @@ static std::string activeRows(const Demo* demo, double beat)
     return timelineWindowName(mask);
 }
 
+// Appends the lines of `text`, each cut into pieces of at most `columns` characters (characters
+// the font lacks shown as spaces), until `lines` holds `maxLines`.
+static void wrapLines(const std::string& text, size_t columns, size_t maxLines, std::vector<std::string>* lines)
+{
+    for (size_t from = 0; from < text.size() && lines->size() < maxLines;) {
+        size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        if (end - from > columns) end = from + columns;
+        std::string line = text.substr(from, end - from);
+        for (char& c : line) c = (c < 32 || c > 126) ? ' ' : c;
+        lines->push_back(line);
+        from = end < text.size() && text[end] == '\n' ? end + 1 : end;
+    }
+}
+
 static void drawText(const BitmapFont* font, int x, int y, const char* text, int length)
 {
     glRasterPos2i(x, y);
@@ -109,23 +125,22 @@ static void drawPanel()
     facts.loopStart = t.loopStart;
     facts.loopEnd = t.loopEnd;
     facts.paused = t.paused;
-    facts.reloadMessage = s_dev.reloadMessage;
-    std::string text = devPanelText(facts);
 
-    std::vector<std::string> lines;
-    size_t widest = 0;
-    for (size_t from = 0; from < text.size() && (int)lines.size() < PANEL_MAX_LINES;) {
-        size_t end = text.find('\n', from);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(from, end - from);
-        for (char& c : line) c = (c < 32 || c > 126) ? ' ' : c; // the font has only these
-        if (line.size() > PANEL_MAX_COLUMNS) line.resize(PANEL_MAX_COLUMNS);
-        widest = line.size() > widest ? line.size() : widest;
-        lines.push_back(line);
-        from = end + 1;
-    }
-
+    // Lines wrapped to the window's width, as many as fit its height (a long log is cut here;
+    // standard error has it whole).
     int w = demo->width, h = demo->height;
+    size_t columns = (size_t)((w - 2 * PANEL_MARGIN) / PANEL_GLYPH_WIDTH);
+    if (columns < PANEL_MIN_COLUMNS) columns = PANEL_MIN_COLUMNS;
+    int maxLines = (h - 2 * PANEL_MARGIN) / PANEL_LINE_HEIGHT;
+    if (maxLines > PANEL_MAX_LINES) maxLines = PANEL_MAX_LINES;
+    std::vector<std::string> lines;
+    wrapLines(devPanelText(facts), columns, (size_t)maxLines, &lines);
+    size_t statusLines = lines.size();
+    // The reload message on its own lines, so its trouble can be told apart.
+    wrapLines(s_dev.reloadMessage, columns, (size_t)maxLines, &lines);
+    size_t widest = 0;
+    for (const std::string& line : lines) widest = line.size() > widest ? line.size() : widest;
+
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     ShaderProgram::unbindAll();
     glViewport(0, 0, w, h);
@@ -143,13 +158,13 @@ static void drawPanel()
     glPushMatrix();
     glLoadIdentity();
 
-    int boxWidth = (int)widest * 15 + 2 * PANEL_MARGIN;
+    int boxWidth = (int)widest * PANEL_GLYPH_WIDTH + 2 * PANEL_MARGIN;
     int boxHeight = (int)lines.size() * PANEL_LINE_HEIGHT + 2 * PANEL_MARGIN;
     glColor4f(0.0f, 0.0f, 0.0f, 0.7f);
     glRecti(0, h - boxHeight, boxWidth, h);
     for (size_t i = 0; i < lines.size(); i++) {
         // Reload trouble in red, the rest in white.
-        bool trouble = i >= 4 && s_dev.reloadMessage.find("FAILED") != std::string::npos;
+        bool trouble = i >= statusLines && s_dev.reloadMessage.find("FAILED") != std::string::npos;
         if (trouble) glColor4f(1.0f, 0.45f, 0.4f, 1.0f);
         else glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
         int y = h - PANEL_MARGIN - (int)(i + 1) * PANEL_LINE_HEIGHT + 6;
@@ -241,6 +256,7 @@ static void reloadAll(const char* why)
                  badPrograms, programs, badImages, images);
     }
     s_dev.reloadMessage = line;
+    s_dev.redraw = true;
     if (!problems.empty()) s_dev.reloadMessage += "\n" + problems;
     fprintf(stderr, "halvoren: %s\n", s_dev.reloadMessage.c_str());
 }
@@ -313,7 +329,8 @@ void devModeFrame()
         uint64_t position = audioChannelGetPosition(music->stream, AUDIO_POS_BYTE);
         audioChannelSetPosition(music->stream, position + audioChannelSeconds2Bytes(music->stream, TRANSPORT_STEP_SECONDS));
     }
-    bool draws = transportDraws(t);
+    bool draws = transportDraws(t) || s_dev.redraw;
+    s_dev.redraw = false;
     if (t->stepsDue > 0) t->stepsDue--;
 
     // Virtual time follows the song, never backward (a seek's rewind set it to the new place).

@@ -33,8 +33,8 @@ bool devModeKey(int key, int modifiers);
 // One frame: the transport's seek, pause, step or loop wrap, then the picture and the panel.
 void devModeFrame();
 
-// The panel's lines for a moment of the show (no GL; for tests): beat, bar and seconds; the rows;
-// the frame time; the loop; paused or playing; then the last reload message's lines.
+// The panel's status lines for a moment of the show (no GL): beat, bar, seconds and paused or
+// playing; the rows; the frame time; the loop. The last reload message follows them on the panel.
 struct DevPanelFacts {
     double beat, seconds;
     std::string rows;              // the active rows' names
@@ -42,6 +42,5 @@ struct DevPanelFacts {
     int loopMarks;                 // as Transport
     double loopStart, loopEnd;
     bool paused;
-    std::string reloadMessage;     // may hold several lines
 };
 std::string devPanelText(const DevPanelFacts& facts);
