@@ -89,18 +89,22 @@ static std::string activeRows(const Demo* demo, double beat)
     return timelineWindowName(mask);
 }
 
-// Appends the lines of `text`, each cut into pieces of at most `columns` characters (characters
-// the font lacks shown as spaces), until `lines` holds `maxLines`.
+// Appends the lines of `text`, each cut into pieces of at most `columns` characters, at a space
+// where one is near (characters the font lacks shown as spaces), until `lines` holds `maxLines`.
 static void wrapLines(const std::string& text, size_t columns, size_t maxLines, std::vector<std::string>* lines)
 {
     for (size_t from = 0; from < text.size() && lines->size() < maxLines;) {
         size_t end = text.find('\n', from);
         if (end == std::string::npos) end = text.size();
-        if (end - from > columns) end = from + columns;
+        if (end - from > columns) {
+            // At the last space that leaves at least half a line, else in the middle of a word.
+            size_t space = text.rfind(' ', from + columns);
+            end = space != std::string::npos && space > from + columns / 2 ? space : from + columns;
+        }
         std::string line = text.substr(from, end - from);
         for (char& c : line) c = (c < 32 || c > 126) ? ' ' : c;
         lines->push_back(line);
-        from = end < text.size() && text[end] == '\n' ? end + 1 : end;
+        from = end < text.size() && (text[end] == '\n' || text[end] == ' ') ? end + 1 : end;
     }
 }
 
