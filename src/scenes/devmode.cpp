@@ -322,6 +322,9 @@ void devModeFrame()
     if (t->paused && state == AUDIO_ACTIVE_PLAYING) audioChannelPause(music->stream);
     if (!t->paused && state == AUDIO_ACTIVE_PAUSED) audioChannelPlay(music->stream, false);
 
+    // Decided before the seek is made: a seek while paused draws its new place once.
+    bool draws = transportDraws(t) || s_dev.redraw;
+    s_dev.redraw = false;
     if (t->seekDue) {
         double beat = t->seekBeat;
         demoRewind(demo, demoBeatToSeconds(music, beat));
@@ -333,8 +336,6 @@ void devModeFrame()
         uint64_t position = audioChannelGetPosition(music->stream, AUDIO_POS_BYTE);
         audioChannelSetPosition(music->stream, position + audioChannelSeconds2Bytes(music->stream, TRANSPORT_STEP_SECONDS));
     }
-    bool draws = transportDraws(t) || s_dev.redraw;
-    s_dev.redraw = false;
     if (t->stepsDue > 0) t->stepsDue--;
 
     // Virtual time follows the song, never backward (a seek's rewind set it to the new place).
