@@ -4,15 +4,19 @@
 //
 // Exit codes: 0 at the end of the song, on Escape or a closed window, when the settings dialog is
 // left with "&Nah", and after --help or --version; 1 after any error report or Cancel on an
-// extension question; 2 for a bad command line, before any window opens.
+// extension question; 2 for a bad command line, before any window opens (--start past the end of
+// the song: once the song is loaded).
 #include "platform/config.h"          // settings, readConfig, writeConfigFrom
 #include "platform/options.h"         // the command line
 #include "platform/platform.h"        // message boxes, pause, the before-box hook
 #include "platform/report.h"          // FATAL, CHECK_GL
 #include "platform/settings_dialog.h" // showSettingsDialog
-#include "scenes/demo.h"              // Demo, demoPrintStats
+#include "scenes/demo.h"              // Demo, demoPrintStats, demoRewind
+#include "scenes/devmode.h"           // --dev
 #include "scenes/framestats.h"        // --stats
 #include "util/data/data.h"           // accessMode, openArchiveFrom, setDataDirectory, writeArchive
+#include "util/music/audio.h"         // AUDIO_BYTES_PER_SECOND (--start)
+#include "util/music/music.h"         // the song's length in beats (--start)
 #include <GL/glew.h>                  // glewInit, the extension flags
 #include <SDL.h>
 #include <new>
@@ -122,6 +126,15 @@ static void openShowData(const PlayerOptions& options)
     openArchiveFrom(playerArchivePath(options, programFolder()).c_str());
 }
 
+// --start beyond the song: known once the song is loaded. True when the beat lies inside it.
+static bool startBeatInsideSong(const PlayerOptions& options, const Music* music)
+{
+    double songEnd = demoSecondsToBeat(music, (double)music->lengthBytes / AUDIO_BYTES_PER_SECOND);
+    if (options.startBeat == OPTIONS_KEEP || options.startBeat < songEnd) return true;
+    fprintf(stderr, "halvoren: --start %g is past the end of the song (beat %.2f)\n", options.startBeat, songEnd);
+    return false;
+}
+
 // --stats: the report at exit, whichever way the show ends (the song's end, Escape released).
 static Demo* s_statsDemo;
 static void printStatsAtExit()
@@ -173,8 +186,11 @@ int main(int argc, char** argv)
     uint64_t dataStart = platformWallNanoseconds();
     openShowData(options);
     frameStatsArchiveTime(platformWallNanoseconds() - dataStart);
+    // --dev: every clock a scene reads follows the song (devmode.h).
+    if (options.dev) platformUseVirtualTime(true);
     Demo* demo = new (std::nothrow) Demo();
     if (!demo) FATAL("Out of memory for the show");
+    if (!startBeatInsideSong(options, demo->music)) return OPTIONS_EXIT_BAD;
     if (options.stats) {
         s_statsDemo = demo;
         atexit(printStatsAtExit);
@@ -190,6 +206,8 @@ int main(int argc, char** argv)
         frameStatsExcludeFromStartup((uint64_t)FULLSCREEN_PAUSE_MS * 1000000u);
     }
     demo->start();
+    if (options.startBeat != OPTIONS_KEEP) demoRewind(demo, demoBeatToSeconds(demo->music, options.startBeat));
+    if (options.dev) devModeStart(demo, options.dataDirectory);
     CHECK_GL();
 
     // One frame per pass; the pass that sets the quit flag still renders its frame.
@@ -200,6 +218,7 @@ int main(int argc, char** argv)
             switch (event.type) {
             case SDL_KEYDOWN:
                 if (event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+                else if (options.dev && devModeKey(event.key.keysym.sym, event.key.keysym.mod)) break;
                 else demo->onKey(true, event.key.keysym.sym);
                 break;
             case SDL_KEYUP: demo->onKey(false, event.key.keysym.sym); break;
@@ -208,7 +227,8 @@ int main(int argc, char** argv)
             default: break;
             }
         }
-        demo->renderFrame();
+        if (options.dev) devModeFrame();
+        else demo->renderFrame();
     }
 
     printStatsAtExit();

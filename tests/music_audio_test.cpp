@@ -234,3 +234,40 @@ TEST_F(DeviceAudio, StopsAtTheEndOrLoops)
     EXPECT_LT(waits, 300);
     EXPECT_EQ(audioChannelGetPosition(stream, AUDIO_POS_BYTE), length);
 }
+
+// Creator mode's transport on the device: pause holds the position (and is not the end), a seek
+// is heard at once whether playing or paused, and play goes on from the held position.
+TEST_F(DeviceAudio, PauseHoldsAndSeekMovesAtOnce)
+{
+    std::vector<uint8_t> mp3 = fixture("sine344_2s.mp3");
+    uint32_t stream = audioStreamCreate(mp3.data(), mp3.size(), 0);
+    ASSERT_NE(stream, 0u);
+    ASSERT_TRUE(audioChannelPlay(stream, false));
+    platformSleepMs(100);
+    ASSERT_TRUE(audioChannelPause(stream));
+    EXPECT_EQ(audioChannelIsActive(stream), AUDIO_ACTIVE_PAUSED);
+    uint64_t held = audioChannelGetPosition(stream, AUDIO_POS_BYTE);
+    platformSleepMs(100);
+    EXPECT_EQ(audioChannelGetPosition(stream, AUDIO_POS_BYTE), held);
+
+    const uint64_t second = 176400;
+    ASSERT_TRUE(audioChannelSetPosition(stream, second + 1)); // whole frames only
+    EXPECT_EQ(audioChannelGetPosition(stream, AUDIO_POS_BYTE), second);
+    ASSERT_TRUE(audioChannelPlay(stream, false));
+    EXPECT_EQ(audioChannelIsActive(stream), AUDIO_ACTIVE_PLAYING);
+    EXPECT_GE(audioChannelGetPosition(stream, AUDIO_POS_BYTE), second);
+    platformSleepMs(200);
+    uint64_t later = audioChannelGetPosition(stream, AUDIO_POS_BYTE);
+    EXPECT_GT(later, second + second / 20);
+    EXPECT_LT(later, second + second / 2);
+
+    // Backward while playing: the clock reads the new place on the next call.
+    ASSERT_TRUE(audioChannelSetPosition(stream, second / 4));
+    uint64_t back = audioChannelGetPosition(stream, AUDIO_POS_BYTE);
+    EXPECT_GE(back, second / 4);
+    EXPECT_LT(back, second / 4 + second / 20);
+    // Past the end is the end.
+    ASSERT_TRUE(audioChannelSetPosition(stream, 100 * second));
+    EXPECT_EQ(audioChannelGetPosition(stream, AUDIO_POS_BYTE), audioChannelGetLength(stream, AUDIO_POS_BYTE));
+    EXPECT_FALSE(audioChannelPause(0));
+}

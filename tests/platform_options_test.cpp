@@ -193,3 +193,25 @@ TEST(PlayerOptions, ArchiveIsFoundHereThenBesideTheProgram)
 
     EXPECT_EQ(programFolder(), HALVOREN_BINARY_DIR "/tests");
 }
+
+// Creator mode: --dev and --start, alone or together; a bad beat is refused before any window.
+TEST(PlayerOptions, DevAndStart)
+{
+    PlayerOptions o = parse({});
+    EXPECT_FALSE(o.dev);
+    EXPECT_EQ(o.startBeat, OPTIONS_KEEP);
+    o = parse({"--dev", "--start", "136.5"});
+    ASSERT_EQ(o.action, OPTIONS_PLAY) << o.error;
+    EXPECT_TRUE(o.dev);
+    EXPECT_DOUBLE_EQ(o.startBeat, 136.5);
+    o = parse({"--start", "0"});
+    ASSERT_EQ(o.action, OPTIONS_PLAY) << o.error;
+    EXPECT_FALSE(o.dev);
+    EXPECT_EQ(o.startBeat, 0.0);
+    for (const char* bad : {"-4", "abc", "12x", "inf", "nan", "0x10", "1e3", "", "100001"}) {
+        Answer a = answer({"--start", bad});
+        EXPECT_EQ(a.code, OPTIONS_EXIT_BAD) << bad;
+        EXPECT_NE(a.err.find("--start"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(parse({"--start", "--dev"}).error, "halvoren: --start needs a value");
+}

@@ -354,6 +354,7 @@ TEST_F(ShowRun, BadCommandLineEndsWithCode2BeforeAnyWindow)
         {{"--windowed", "--size", "99999x5"}, 2, "halvoren: --size '99999x5' "},
         {{"--samples", "3"}, 2, "halvoren: --samples '3' "},
         {{"--bogus"}, 2, "halvoren: unknown option '--bogus'"},
+        {{"--dev", "--start", "-1"}, 2, "halvoren: --start '-1' "},
         // Xvfb offers no 1234 x 567 mode, so the dialog would quietly pick another size.
         {{"--size", "1234x567"}, 2, "halvoren: --size 1234x567 is not in the settings dialog's list"},
     };
@@ -385,6 +386,28 @@ TEST_F(ShowRun, NoDialogPlaysAtOnceWithTheOverridesAndLeavesTheFile)
     EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readTestText(folder + "/show.err");
     EXPECT_EQ(readTestText(folder + "/show.err"), "");
     EXPECT_EQ(readTestText(folder + "/default.cfg"), FULLSCREEN_CONFIG);
+}
+
+// Creator mode: --start past the end of the song is refused once the song is loaded; inside it,
+// the transport keys, the panel and F5 run without a fault, and Escape still ends the show.
+TEST_F(ShowRun, DevModeStartsWhereAskedAndTakesItsKeys)
+{
+    std::string folder = prepareFolder("dev", longSong(), false);
+    pid_t pid = startShow(folder, {"--no-dialog", "--windowed", "--size", "400x300", "--data", "root", "--start", "9999"});
+    EXPECT_EQ(waitForExit(pid, WINDOW_WAIT_SECONDS), 2);
+    EXPECT_NE(readTestText(folder + "/show.err").find("halvoren: --start 9999 is past the end of the song"),
+              std::string::npos) << readTestText(folder + "/show.err");
+
+    pid = startShow(folder, {"--dev", "--no-dialog", "--windowed", "--size", "400x300", "--data", "root", "--start", "2"});
+    std::string window = expectShowWindow(pid);
+    if (window.empty()) return;
+    for (const char* key : {"space", "period", "Next", "shift+Prior", "l", "space", "l", "BackSpace", "Home", "F1", "F5"})
+        pressKey(window, key);
+    EXPECT_TRUE(running(pid));
+    pressKey(window, "Escape");
+    EXPECT_EQ(waitForExit(pid, ESCAPE_WAIT_SECONDS), 0) << readTestText(folder + "/show.err");
+    EXPECT_NE(readTestText(folder + "/show.err").find("halvoren: reload (F5): "), std::string::npos)
+        << readTestText(folder + "/show.err");
 }
 
 // The desktop's size is a listed mode (under Xvfb the only one): the dialog takes it and the show

@@ -283,3 +283,60 @@ TEST_F(ShaderProgramTest, MixedOrBrokenArbIsRefused)
     EXPECT_THAT(badVertex, ContainsRegex("Error in file src/util/shaderprogram/shaderprogram.cpp:[0-9]+"));
     EXPECT_THAT(failingBuild("pass.vp", "bad.fp"), HasSubstr("Fragment program error at position: "));
 }
+
+// Creator mode's reload: a broken edit keeps the last good program and says why, never fatal;
+// a dropped uniform the scenes set is refused; the fixed file replaces the program.
+TEST_F(ShaderProgramTest, ReloadKeepsTheLastGoodProgramUntilTheFileIsFixed)
+{
+    REQUIRE_GL_WINDOW();
+    writeTestFile("plain.vert", PLAIN_VERTEX);
+    writeTestFile("reload.frag", TINT_FRAGMENT);
+    ShaderProgram program("plain.vert", "reload.frag");
+    GLhandleARB first = program.program;
+    std::string log;
+
+    writeTestFile("reload.frag", "#version 110\nvoid main() { gl_FragColor = nonsense; }\n");
+    EXPECT_FALSE(shaderProgramReload(&program, &log));
+    EXPECT_THAT(log, HasSubstr("fragment shader compile failed"));
+    EXPECT_THAT(log, HasSubstr("nonsense"));
+    EXPECT_EQ(program.program, first);
+
+    log.clear();
+    writeTestFile("reload.frag", PLAIN_FRAGMENT); // compiles, but tint, gain and flip are gone
+    EXPECT_FALSE(shaderProgramReload(&program, &log));
+    EXPECT_THAT(log, HasSubstr("tint"));
+    EXPECT_EQ(program.program, first);
+
+    log.clear();
+    remove("reload.frag");
+    EXPECT_FALSE(shaderProgramReload(&program, &log));
+    EXPECT_THAT(log, HasSubstr("can't read shader file reload.frag"));
+
+    // Fixed (the uniforms back, the colour changed): the new program draws.
+    writeTestFile("reload.frag", "#version 110\nuniform vec3 tint;\nuniform float gain;\nuniform int flip;\n"
+                                 "void main() { gl_FragColor = vec4(flip == 1 ? tint : tint.gbr, 1.0) * gain; }\n");
+    EXPECT_TRUE(shaderProgramReload(&program, &log)) << log;
+    EXPECT_NE(program.program, first);
+    glViewport(0, 0, 640, 360);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    program.bind();
+    float tint[3] = {1.0f, 0.0f, 0.0f};
+    program.setUniform3fv("tint", tint);
+    program.setUniform1f("gain", 1.0f);
+    program.setUniform1i("flip", 0);
+    drawQuad(0, 0, 0);
+    EXPECT_EQ(centrePixel(), (std::vector<uint8_t>{0, 0, 255}));
+    ShaderProgram::unbindAll();
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+
+    // All at once: the count covers every program built from files, the failures are named.
+    int count = 0;
+    std::string problems;
+    writeTestFile("reload.frag", "not a shader");
+    EXPECT_GE(shaderProgramReloadAll(&count, &problems), 1);
+    EXPECT_GE(count, 1);
+    EXPECT_THAT(problems, HasSubstr("plain.vert + reload.frag: "));
+}

@@ -346,3 +346,46 @@ TEST(TextureDispatch, DefaultsAndLimits)
     EXPECT_EQ(imageByteSize(IMAGE_MAX_SIDE, IMAGE_MAX_SIDE, 1), (size_t)IMAGE_MAX_SIDE * IMAGE_MAX_SIDE);
     EXPECT_EQ(imageByteSize(IMAGE_MAX_SIDE, IMAGE_MAX_SIDE, 2), 0u); // 512 MiB
 }
+
+// Creator mode's reload: a file that vanished or no longer decodes keeps the old picture and
+// says why (never fatal, no box); a good one goes into the same GL texture, new size and all.
+TEST(TextureReload, KeepsTheOldPictureUntilTheFileIsGoodAgain)
+{
+    REQUIRE_GL_WINDOW();
+    auto solid = [](int width, int height, Bytes colour) {
+        Bytes rgba;
+        for (int i = 0; i < width * height; i++) rgba.insert(rgba.end(), colour.begin(), colour.end());
+        PngSpec spec;
+        spec.width = width;
+        spec.height = height;
+        return makePng(spec, rgba);
+    };
+    writeTestFile("swap.png", solid(2, 2, {255, 0, 0, 255}));
+    Texture texture("swap.png");
+    GLuint id = texture.textureId;
+    std::string why;
+
+    writeTestFile("swap.png", Bytes{0x89, 'P', 'N', 'G', 1, 2, 3});
+    EXPECT_FALSE(textureReload(&texture, &why));
+    EXPECT_NE(why.find("swap.png: does not decode"), std::string::npos) << why;
+    remove("swap.png");
+    EXPECT_FALSE(textureReload(&texture, &why));
+    EXPECT_NE(why.find("swap.png: cannot be opened"), std::string::npos) << why;
+    EXPECT_EQ(texture.width, 2u);
+
+    writeTestFile("swap.png", solid(4, 2, {0, 0, 255, 255}));
+    ASSERT_TRUE(textureReload(&texture, &why));
+    EXPECT_EQ(texture.textureId, id);
+    EXPECT_EQ(texture.width, 4u);
+    glBindTexture(GL_TEXTURE_2D, id);
+    EXPECT_EQ(levelWidth(0), 4);
+    Bytes pixels(4 * 2 * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ((Bytes{pixels[0], pixels[1], pixels[2]}), (Bytes{0, 0, 255}));
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    int count = 0;
+    std::string problems;
+    EXPECT_EQ(textureReloadAll(&count, &problems), 0) << problems;
+    EXPECT_GE(count, 1);
+}

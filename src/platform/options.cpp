@@ -63,7 +63,20 @@ static PlayerOptions refuse(PlayerOptions options, const std::string& why)
 static bool takesValue(const std::string& option)
 {
     return option == "--size" || option == "--samples" || option == "--vsync" || option == "--archive" ||
-           option == "--data";
+           option == "--data" || option == "--start";
+}
+
+// >> creator mode: --start takes a beat, a decimal number >= 0 (a fraction allowed).
+static std::string parseStartBeat(const std::string& given, const char* value, PlayerOptions* o)
+{
+    char* end = nullptr;
+    double beat = strtod(value, &end);
+    // strtod also takes "inf", "nan" and hexadecimal; a beat is plain digits.
+    bool plain = strspn(value, "0123456789.") == strlen(value);
+    if (end == value || *end || !plain || !(beat >= 0.0) || beat > OPTIONS_START_BEAT_MAX)
+        return given + " is not a beat number from 0 to " + std::to_string(OPTIONS_START_BEAT_MAX);
+    o->startBeat = beat;
+    return "";
 }
 
 // Records the value of an option that takes one; "" when it is good, else why not.
@@ -84,6 +97,8 @@ static std::string parseValue(const std::string& option, const char* value, Play
         o->vsync = !strcmp(value, "on") ? 1 : 0;
     } else if (option == "--archive") {
         o->archive = value;
+    } else if (option == "--start") {
+        return parseStartBeat(given, value, o);
     } else {
         if (!isFolder(std::string(value) + "/data")) return given + " is not a folder holding data/";
         o->dataDirectory = value;
@@ -104,6 +119,7 @@ PlayerOptions parsePlayerOptions(int argc, const char* const* argv)
         else if (option == "--windowed") windowed = true;
         else if (option == "--fullscreen") fullscreen = true;
         else if (option == "--stats") o.stats = true;
+        else if (option == "--dev") o.dev = true;
         else if (takesValue(option)) {
             // Every option starts with "--", so such a word is a forgotten value, not a value.
             const char* value = i + 1 < argc ? argv[i + 1] : "";
@@ -142,9 +158,15 @@ void printPlayerUsage(FILE* out)
           "  --archive FILE   the archive to play (default: data.hlv here, then beside the program)\n"
           "  --data DIR       play the loose files of DIR, the folder that holds data/\n"
           "  --stats          print frame-time, memory and start-up figures at exit\n"
+          "  --dev            creator mode: Space pause, Page Up/Down a bar (Shift: 16 beats), Home beat 0,\n"
+          "                   . one frame while paused, L loop start then end, Backspace no loop, F1 panel,\n"
+          "                   F5 reload shaders and images (also on a change of a --data file)\n"
+          "  --start BEAT     start the show at BEAT (a number >= 0, inside the song)\n"
           "\n"
           "--windowed, --fullscreen, --size, --samples and --vsync hold for this run only and are never\n"
           "saved; with the dialog they preset its controls, and a size it does not list needs --no-dialog.\n"
+          "A seek (--start, or a key in --dev) starts every scene afresh at that beat, as\n"
+          "halvoren-render --from BEAT does: the fire, the particles and the snake build up again from there.\n"
           "Keys: Escape ends the show. Exit codes: 0 at the end, 1 after an error report, 2 for a bad option.\n",
           out);
 }

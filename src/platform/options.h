@@ -10,6 +10,8 @@
 //   --vsync on|off
 //   --archive FILE, --data DIR   exclude each other; DIR must hold a data/ folder
 //   --stats                      recorded only; main decides what it prints
+//   --dev                        creator mode: transport keys, panel, hot reload (main acts on it)
+//   --start BEAT                 a number >= 0; whether it lies inside the song is main's to check
 // Window, size, samples and vsync override the settings for one run and are never saved.
 //
 // Refused: an unknown option, a stray argument, a missing value (the next argument absent or
@@ -26,6 +28,7 @@ enum {
     OPTIONS_SIZE_MAX = 8192, // largest window side, pixels
     OPTIONS_KEEP = -1,       // an override not given: the settings' value stands
     OPTIONS_EXIT_BAD = 2,    // exit code for a refused command line
+    OPTIONS_START_BEAT_MAX = 100000, // --start above this is refused unread (no song is that long)
 };
 
 enum OptionsAction {
@@ -46,6 +49,8 @@ struct PlayerOptions {
     std::string archive;       // --archive; "" = "data.hlv" here, then beside the program
     std::string dataDirectory; // --data, the folder holding data/; "" = play an archive
     bool stats;                // --stats: frame-time, memory and start-up figures at exit; default false
+    bool dev = false;          // --dev: creator mode
+    double startBeat = OPTIONS_KEEP; // --start, beats >= 0; OPTIONS_KEEP = from the beginning
 };
 
 // argv[0] is the program's name and is skipped.

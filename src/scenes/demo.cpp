@@ -116,6 +116,15 @@ void frameClockSetup()
     }
 }
 
+// The steps back to their starting values from the counter's now on (after a seek).
+static void frameClockRestart()
+{
+    for (int i = 0; i < FRAME_STEP_HISTORY; i++) frameClock.stepHistory[i] = INITIAL_STEP;
+    frameClock.historyIndex = 0;
+    frameClock.frameStep = INITIAL_STEP;
+    frameClock.elapsedSeconds = (float)(platformCounter() - frameClock.startCount) * frameClock.tickLength;
+}
+
 void frameClockTick()
 {
     frameClock.historyIndex = (uint8_t)((frameClock.historyIndex + 1) % FRAME_STEP_HISTORY);
@@ -247,8 +256,9 @@ void Demo::renderFrame()
     frameStatsFrameBegin();
     frameClockTick();
     music->update();
-    // The song has ended: main leaves its loop when it sees this.
-    if (audioChannelIsActive(music->stream) != AUDIO_ACTIVE_PLAYING) {
+    // The song has ended: main leaves its loop when it sees this (a paused song has not ended).
+    uint32_t state = audioChannelIsActive(music->stream);
+    if (state != AUDIO_ACTIVE_PLAYING && state != AUDIO_ACTIVE_PAUSED) {
         SDL_Event quit;
         memset(&quit, 0, sizeof quit);
         quit.type = SDL_QUIT;
@@ -257,6 +267,7 @@ void Demo::renderFrame()
     clearAllBuffers();
     uint32_t drawn = drawActiveScenes(scenes, music, &keys, width, height);
     if (beforeSwap) beforeSwap();
+    if (overlay) overlay();
     SDL_GL_SwapBuffers();
     frameStatsFrameEnd(drawn);
 }
@@ -283,6 +294,61 @@ void demoPrintStats(const Demo* demo, FILE* out, int samples)
     int rows = timelineNames(names);
     uint64_t songBytes = demo->music->lengthBytes == AUDIO_LENGTH_ERROR ? 0 : demo->music->lengthBytes;
     frameStatsPrint(out, names, rows, memoryFloorBytes(demo->width, demo->height, samples, (int64_t)songBytes));
+}
+
+double demoBeatToSeconds(const Music* music, double beat)
+{
+    double seconds = (beat - music->beatOffset) * 60.0 / music->bpm;
+    return seconds > 0.0 ? seconds : 0.0;
+}
+
+double demoSecondsToBeat(const Music* music, double seconds) { return seconds * music->bpm / 60.0 + music->beatOffset; }
+
+// The lights, materials and light model of a new GL context. Scenes leave theirs behind for the
+// next frame's scenes (the rig's global ambient reaches the waterfall, for one), which a fresh
+// start has not seen yet.
+static void lightingDefaults()
+{
+    static const GLfloat BLACK[4] = {0, 0, 0, 1}, WHITE[4] = {1, 1, 1, 1}, AMBIENT[4] = {0.2f, 0.2f, 0.2f, 1};
+    static const GLfloat DIFFUSE[4] = {0.8f, 0.8f, 0.8f, 1}, POSITION[4] = {0, 0, 1, 0}, DOWN_Z[3] = {0, 0, -1};
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity(); // positions and directions are taken through the model-view matrix
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, AMBIENT);
+    for (int i = 0; i < TEMPLATE_LIGHTS; i++) {
+        GLenum light = GL_LIGHT0 + i;
+        glLightfv(light, GL_AMBIENT, BLACK);
+        glLightfv(light, GL_DIFFUSE, i == 0 ? WHITE : BLACK);
+        glLightfv(light, GL_SPECULAR, i == 0 ? WHITE : BLACK);
+        glLightfv(light, GL_POSITION, POSITION);
+        glLightfv(light, GL_SPOT_DIRECTION, DOWN_Z);
+        glLightf(light, GL_SPOT_EXPONENT, 0.0f);
+        glLightf(light, GL_SPOT_CUTOFF, 180.0f);
+        glLightf(light, GL_CONSTANT_ATTENUATION, 1.0f);
+        glLightf(light, GL_LINEAR_ATTENUATION, 0.0f);
+        glLightf(light, GL_QUADRATIC_ATTENUATION, 0.0f);
+    }
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, AMBIENT);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, DIFFUSE);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, BLACK);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, BLACK);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
+    glPopMatrix();
+}
+
+void demoRewind(Demo* demo, double seconds)
+{
+    Music* music = demo->music;
+    if (seconds < 0.0) seconds = 0.0;
+    audioChannelSetPosition(music->stream, audioChannelSeconds2Bytes(music->stream, seconds));
+    audioChannelFlags(music->stream, 0, AUDIO_SAMPLE_LOOP);
+    if (platformVirtualTime()) platformSetVirtualNanoseconds(frameClock.startCount + (uint64_t)(seconds * 1e9));
+    musicResetClock();
+    srand(DEMO_REWIND_SEED);
+    for (Template* scene : demo->scenes) scene->rewind();
+    lightingDefaults();
+    music->restartHistories();
+    frameClockRestart();
 }
 
 void demoSetVirtualTime(Demo* demo, double seconds)

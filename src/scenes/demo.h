@@ -31,6 +31,7 @@ public:
     Fbo* fbo = nullptr;             // the shared off-screen target
     AsciiEngine* ascii = nullptr;   // the shared text-mode renderer
     void (*beforeSwap)() = nullptr; // tools only: called after the last scene, before the swap
+    void (*overlay)() = nullptr;    // creator mode's panel: after beforeSwap, so never captured
 
     Demo();
     // Releases and deletes the scenes; the shared resources live until the process ends.
@@ -70,6 +71,17 @@ void frameClockTick();
 // key table, applyState, resize and draw, in list order. Returns the rows drawn (bit i: row i).
 uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
                           int height);
+
+// A fresh start at `seconds` of the song, as far as any scene can tell: the song moved there (its
+// loop switched off), the music clock's jump rule and histories and the frame clock's steps
+// restarted, the virtual counter (when virtual) at that moment, rand seeded with
+// DEMO_REWIND_SEED and every scene rewound in timeline order. The creator mode's seek and
+// halvoren-render --from both start here, so their first frames are the same picture.
+enum { DEMO_REWIND_SEED = 0 }; // what the show's start seeds in virtual time (tick 0)
+void demoRewind(Demo* demo, double seconds);
+// The song position in seconds of a clock reading in beats (never below 0), and back.
+double demoBeatToSeconds(const Music* music, double beat);
+double demoSecondsToBeat(const Music* music, double seconds);
 
 // Virtual time: sets the platform's virtual counter and the virtual audio position to `seconds`
 // of show time, so the next renderFrame draws that moment.

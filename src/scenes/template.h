@@ -99,6 +99,10 @@ public:
     // Every frame before draw, with the window size: stores it and sets a letter-boxed 16:9
     // viewport and a 45-degree perspective projection.
     virtual void resize(int width, int height);
+    // Puts back what drawing changes, as init left it (a seek in creator mode, the renderer's
+    // --from): the scene's share of the process-wide state included, drawing the random numbers
+    // init draws in the same order. Loads nothing. The base version does nothing.
+    virtual void rewind() {}
 
     // Sets the light model, blending function, depth function, the sixteen switches and the shade
     // model; identity model-view matrix, no texture bound, no shader program active.

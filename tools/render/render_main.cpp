@@ -4,7 +4,8 @@
 //   halvoren-render --contact-sheet FILE.png [--beat B ...] [options]
 //
 // Options: --width W --height H (1280 x 720), --fps F (virtual frame rate of the simulation, 60),
-// --from BEAT (start simulating there instead of at 0: a quick preview), --archive FILE (default
+// --from BEAT (start simulating there instead of at 0, every scene fresh as after the player's
+// seek: a quick preview), --archive FILE (default
 // "data.hlv") or --data DIR (loose files under DIR, the folder that holds data/), --samples N,
 // --stats (print the frame-time, memory and start-up report at the end, as the show does).
 // With one --beat the picture goes to FILE.png, with several to FILE-<beat>.png. A beat past the
@@ -112,6 +113,8 @@ int main(int argc, char** argv)
 
     OfflineSession session;
     if (!offlineOpen(&session, options)) return 1;
+    // The same fresh start at --from as the player's seek (--start, or a key in --dev).
+    if (haveFrom) demoRewind(session.demo, offlineBeatToSeconds(session, from));
     if (!contactSheet.empty() && beats.empty()) beats = contactSheetBeats(session);
 
     // Beats past the end of the song show its last frame.

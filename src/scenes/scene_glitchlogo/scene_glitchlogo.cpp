@@ -91,3 +91,5 @@ void GlitchLogo::draw()
     glEnd();
     CHECK_GL();
 }
+
+void GlitchLogo::rewind() { glitchLogoResetState(); }

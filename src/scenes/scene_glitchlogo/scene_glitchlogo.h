@@ -34,6 +34,7 @@ public:
 
     void init() override;
     void draw() override;
+    void rewind() override;
 };
 
 // The glitch strength at scene time t (beats since the scene's start). The scripted moments

@@ -10,6 +10,7 @@
 #include <GL/glu.h>                           // gluLookAt
 #include <math.h>                             // sinf, cosf
 #include <stdlib.h>                           // rand
+#include <string.h>                           // memset
 
 // >> constants
 const char* const MIDI_LIGHTS_TRACK_NAMES[MIDI_LIGHTS_TRACKS] = {"Piano", "TAL-BassLine 02", "Ravelead"};
@@ -308,4 +309,12 @@ void MIDILights::draw()
     glPopAttrib();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
+}
+
+void MIDILights::rewind()
+{
+    midiLightsResetShared();
+    memset(lightPositions, 0, sizeof lightPositions);
+    midiLightsFillColours(colours);
+    midiLightsSetupLights(lights, lightVelocities, colours);
 }

@@ -78,6 +78,7 @@ public:
 
     void init() override;
     void draw() override;
+    void rewind() override;
 
 private:
     // This frame's note states and note lists of the three tracks (kept to reuse their storage).

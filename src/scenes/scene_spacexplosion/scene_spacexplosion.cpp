@@ -180,3 +180,10 @@ void Spacexplosion::draw()
     CHECK_GL();
     CHECK_GL();
 }
+
+void Spacexplosion::rewind()
+{
+    spacexplosionResetState();
+    // As init: only a scene that got its texture filled the pool.
+    if (particle) spacexplosionFillPool(s_spacexplosion.particles, SPACEXPLOSION_PARTICLES);
+}

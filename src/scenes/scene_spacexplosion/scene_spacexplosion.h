@@ -46,6 +46,7 @@ public:
 
     void init() override;
     void draw() override;
+    void rewind() override;
     void resize(int width, int height) override;
 };
 

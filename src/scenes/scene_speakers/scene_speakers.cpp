@@ -265,6 +265,21 @@ void Speakers::init()
     model.plainShader = rigProgram;
     blend = false;
     lighting = true;
+    loadedCameras = model.cameras;
+    loadedLights = model.lights;
+    for (const Material& material : model.materials) loadedTextures.push_back(material.texture);
+}
+
+void Speakers::rewind()
+{
+    speakersResetState();
+    model.cameras = loadedCameras;
+    model.lights = loadedLights;
+    for (size_t i = 0; i < model.materials.size() && i < loadedTextures.size(); i++)
+        model.materials[i].texture = loadedTextures[i];
+    model.invalidateCanvas();
+    model.plainShader = rigProgram;
+    lighting = true;
 }
 
 // The model as the scenes draw it: its placement, then the node tree.

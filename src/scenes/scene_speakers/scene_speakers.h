@@ -63,9 +63,15 @@ public:
     ShaderProgram* rigProgram = nullptr;      // the lit program for the rig's own lights, built by init
     ShaderProgram* rigDepthProgram = nullptr; // its vertex stage with no colour: the depth pass
     ShaderProgram* openingProgram = nullptr;  // the lit program for light 0 alone, before beat 40
+    // The model as loaded, for rewind: the script moves the cameras and lights, and the screen
+    // takes the shared framebuffer's texture.
+    std::vector<Camera> loadedCameras;
+    std::vector<Light> loadedLights;
+    std::vector<Texture*> loadedTextures; // per material
 
     void init() override;
     void draw() override;
+    void rewind() override;
 };
 
 // >> rules (no GL; the model's cameras and lights are plain data)

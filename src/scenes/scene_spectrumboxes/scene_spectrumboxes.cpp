@@ -252,3 +252,15 @@ void SpectrumBoxes::draw()
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
 }
+
+// The first frame in the window catches up on more than a ring of rows, which rebuilds every list.
+void SpectrumBoxes::rewind()
+{
+    spectrumBoxesResetState();
+    memset(heights, 0, SPECTRUM_ROWS * SPECTRUM_BANDS * sizeof(float));
+    memset(spectrum, 0, sizeof spectrum);
+    ringIndex = 0;
+    rowClock = 0.0f;
+    now = 0.0f;
+    lag = 0.0f;
+}

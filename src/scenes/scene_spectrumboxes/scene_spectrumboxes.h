@@ -44,6 +44,7 @@ public:
 
     void init() override;
     void draw() override;
+    void rewind() override;
     void release() override;
 
     // Reads the spectrum and the clock and makes the rows that are due.

@@ -63,3 +63,9 @@ void TextBigSprite::draw()
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
 }
+
+void TextBigSprite::rewind()
+{
+    backdrop->angleIndex = 0;
+    backdrop->zoomIndex = 0;
+}

@@ -29,6 +29,7 @@ public:
     ~TextBigSprite() override;
     void init() override;
     void draw() override;
+    void rewind() override;
     // One frame's grid at clock t (beats), without GL: clear, rotozoom, logo.
     void composeGrid(float t);
 };

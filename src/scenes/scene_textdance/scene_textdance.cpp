@@ -71,3 +71,9 @@ void TextDance::draw()
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
 }
+
+void TextDance::rewind()
+{
+    backdrop->angleIndex = 0;
+    backdrop->zoomIndex = 0;
+}

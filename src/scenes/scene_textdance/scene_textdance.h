@@ -32,6 +32,7 @@ public:
     ~TextDance() override;
     void init() override;
     void draw() override;
+    void rewind() override;
     // One frame's grid without GL: the rotozoom mirrored by the beat of `mirrorTime`, then the
     // dance frame of `frameTime` (the clock is read once for each).
     void composeGrid(float mirrorTime, float frameTime);

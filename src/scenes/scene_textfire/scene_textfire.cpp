@@ -76,3 +76,10 @@ void TextFire::draw()
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
 }
+
+void TextFire::rewind()
+{
+    textFireResetState();
+    fire->restart();
+    textFireConfigure(fire);
+}

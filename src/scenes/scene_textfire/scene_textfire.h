@@ -38,6 +38,7 @@ public:
     ~TextFire() override;
     void init() override;
     void draw() override;
+    void rewind() override;
     // The grid part of a frame at millisecond tick `now`, without GL: when a step is due, clear
     // the grid and run one fire step; otherwise leave the grid as it is. True when it stepped.
     bool advance(uint32_t now);

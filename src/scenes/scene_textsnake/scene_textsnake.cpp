@@ -324,3 +324,11 @@ void TextSnake::draw()
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     CHECK_GL();
 }
+
+void TextSnake::rewind()
+{
+    textSnakeResetState();
+    *stars = Starfield(ascii);
+    stepCountdown = 0;
+    startFirstGame();
+}

@@ -90,6 +90,7 @@ public:
     void init() override;
     // One frame: `update` at the current tick, then the grid into the shared framebuffer.
     void draw() override;
+    void rewind() override;
 
     // Sets the playfield and the scores and starts the first game (init without loading).
     void startFirstGame();

@@ -17,6 +17,12 @@ enum {
 
 AsciiFire::AsciiFire(AsciiEngine* engine_) : engine(engine_)
 {
+    restart();
+    srand(platformTickMs());
+}
+
+void AsciiFire::restart()
+{
     sparksPerStep = 25;
     width = GRID_COLUMNS;
     height = GRID_ROWS;
@@ -36,7 +42,6 @@ AsciiFire::AsciiFire(AsciiEngine* engine_) : engine(engine_)
         else if (level <= 15) colour = 14;
         colourRamp[level] = colour;
     }
-    srand(platformTickMs());
 }
 
 // Heat buffer size in use: width and height kept inside the buffers' capacity.

@@ -39,6 +39,8 @@ public:
 
     // Zeroed heat buffers; seeds rand() with the millisecond tick.
     explicit AsciiFire(AsciiEngine* engine);
+    // Back to the constructor's state (zeroed heat, the starting values) without seeding rand().
+    void restart();
 
     // One step: updateDecay, spread, sparks, render.
     void step();

@@ -1,7 +1,7 @@
 // audio: libmpg123 decoding, SDL playback, the heard-now clock and KissFFT spectra. See audio.h.
 #include "util/music/audio.h"
 
-#include "platform/platform.h" // platformCounter
+#include "platform/platform.h" // platformWallNanoseconds
 #include <SDL.h>               // SDL_OpenAudio, SDL_LockAudio
 #include <kiss_fftr.h>         // kiss_fftr: real-input FFT for the spectra
 #include <math.h>
@@ -67,6 +67,10 @@ static struct {
     AudioClockStats stats;
 
     uint64_t virtualPos;
+
+    // Creator mode's transport: a paused stream holds its position and plays silence.
+    bool paused;
+    uint64_t pausedPos; // song byte position held while paused
 
     kiss_fftr_cfg fftSmall, fftLarge;
     float windowSmall[FFT_SMALL], windowLarge[FFT_LARGE];
@@ -220,7 +224,7 @@ static void audioCallback(void*, Uint8* out, int length)
         memset(out, 0, (size_t)length);
         return;
     }
-    s_audio.callbackNs = platformCounter();
+    s_audio.callbackNs = platformWallNanoseconds();
     s_audio.callbackDelivered = s_audio.delivered;
     s_audio.callbackCount++;
 
@@ -341,6 +345,7 @@ uint32_t audioStreamCreate(const void* mp3, uint64_t size, uint32_t flags)
     s_audio.lengthBytes = frames * BYTES_PER_FRAME;
     s_audio.handle = s_audio.nextHandle++;
     s_audio.playing = false;
+    s_audio.paused = false;
     s_audio.loop = (flags & AUDIO_SAMPLE_LOOP) != 0;
     s_audio.songPos = 0;
     s_audio.endDelivered = NOT_ENDED;
@@ -400,7 +405,7 @@ static uint64_t heardDelivered()
         }
         s_audio.modelNs = observedNs;
     }
-    double heard = s_audio.modelBytes + ((double)platformCounter() - s_audio.modelNs) * BYTES_PER_NANOSECOND;
+    double heard = s_audio.modelBytes + ((double)platformWallNanoseconds() - s_audio.modelNs) * BYTES_PER_NANOSECOND;
     uint64_t result = heard <= 0.0 ? 0 : (uint64_t)heard;
     result -= result % BYTES_PER_FRAME;
     if (result > s_audio.delivered) { // never ahead of the data handed over
@@ -438,6 +443,7 @@ uint64_t audioChannelGetPosition(uint32_t stream, uint32_t mode)
 {
     if (!validStream(stream) || mode != AUDIO_POS_BYTE) return AUDIO_LENGTH_ERROR;
     if (s_audio.virtualOutput) return virtualPosition();
+    if (s_audio.paused) return s_audio.pausedPos;
     lockAudio();
     uint64_t pos = songPosition(heardDelivered());
     unlockAudio();
@@ -460,14 +466,38 @@ uint32_t audioChannelFlags(uint32_t stream, uint32_t flags, uint32_t mask)
     return now;
 }
 
+// The device plays song byte `pos` next and the heard-now clock reads it at once; what is still
+// queued in the device is heard, but the clock does not wait for it. Called with the audio lock held.
+static void anchorAt(uint64_t pos)
+{
+    s_audio.songPos = pos;
+    s_audio.endDelivered = NOT_ENDED;
+    for (int i = 0; i < SEGMENT_RING; i++) s_audio.segments[i] = Segment{s_audio.delivered, pos, false};
+    s_audio.callbackCount = 0;
+    s_audio.seenCallbackCount = 0;
+    s_audio.modelValid = false;
+    s_audio.heardFloor = s_audio.delivered;
+}
+
 bool audioChannelPlay(uint32_t stream, bool restart)
 {
     if (!validStream(stream)) return false;
     if (s_audio.virtualOutput) {
         if (restart) s_audio.virtualPos = 0;
         s_audio.playing = true;
+        s_audio.paused = false;
         return true;
     }
+    if (s_audio.paused && !restart) {
+        lockAudio();
+        anchorAt(s_audio.pausedPos);
+        s_audio.paused = false;
+        s_audio.playing = true;
+        unlockAudio();
+        SDL_PauseAudio(0);
+        return true;
+    }
+    s_audio.paused = false;
     lockAudio();
     if (restart || !s_audio.playing) {
         if (restart) s_audio.songPos = 0;
@@ -483,8 +513,38 @@ bool audioChannelPlay(uint32_t stream, bool restart)
     return true;
 }
 
+bool audioChannelPause(uint32_t stream)
+{
+    if (!validStream(stream) || s_audio.paused) return false;
+    if (!s_audio.virtualOutput) {
+        lockAudio();
+        s_audio.pausedPos = s_audio.playing ? songPosition(heardDelivered()) : s_audio.songPos;
+        s_audio.playing = false;
+        unlockAudio();
+    }
+    s_audio.paused = true;
+    return true;
+}
+
+bool audioChannelSetPosition(uint32_t stream, uint64_t bytes)
+{
+    if (!validStream(stream)) return false;
+    if (bytes > s_audio.lengthBytes) bytes = s_audio.lengthBytes;
+    bytes -= bytes % BYTES_PER_FRAME;
+    if (s_audio.virtualOutput) {
+        s_audio.virtualPos = bytes;
+        return true;
+    }
+    lockAudio();
+    if (s_audio.paused) s_audio.pausedPos = bytes;
+    anchorAt(bytes);
+    unlockAudio();
+    return true;
+}
+
 uint32_t audioChannelIsActive(uint32_t stream)
 {
+    if (validStream(stream) && s_audio.paused) return AUDIO_ACTIVE_PAUSED;
     if (!validStream(stream) || !s_audio.playing) return AUDIO_ACTIVE_STOPPED;
     if (s_audio.virtualOutput) {
         bool ended = !s_audio.loop && s_audio.virtualPos >= s_audio.lengthBytes;

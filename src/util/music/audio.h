@@ -9,7 +9,7 @@
 //   always as 44.1 kHz 16-bit stereo (other rates are resampled, mono is doubled).
 // Output: either an SDL audio device (signed 16-bit stereo, AUDIO_DEVICE_SAMPLES-frame buffers),
 //   or a virtual output (no device) whose position the caller sets: tests and the offline renderer.
-// Position: the byte position of what is heard now, interpolated between audio callbacks from
+// Position: the byte position of what is heard now (timed by the wall clock, never virtual time), interpolated between audio callbacks from
 //   the callback time and the device latency (one buffer), smoothed so that a jittery callback
 //   does not make the clock stutter; never ahead of the data handed to the device; monotonic
 //   except when the stream restarts or loops.
@@ -42,6 +42,7 @@ enum : uint32_t {
     AUDIO_POS_BYTE = 0,                  // position mode: bytes
     AUDIO_ACTIVE_STOPPED = 0,            // audioChannelIsActive results
     AUDIO_ACTIVE_PLAYING = 1,
+    AUDIO_ACTIVE_PAUSED = 3,             // held by audioChannelPause
     AUDIO_ATTRIB_VOL = 2,                // attribute: volume 0..1
     AUDIO_DATA_FLOAT = 0x40000000,       // | byte count: float samples, channels interleaved
     AUDIO_DATA_FFT512 = 0x80000001,      // 256 magnitudes of 512 mono samples
@@ -75,7 +76,12 @@ uint64_t audioChannelSeconds2Bytes(uint32_t stream, double seconds); // whole fr
 uint64_t audioChannelGetPosition(uint32_t stream, uint32_t mode);    // what is heard now, bytes
 // Sets the flags selected by `mask` (only AUDIO_SAMPLE_LOOP exists); returns the new flags.
 uint32_t audioChannelFlags(uint32_t stream, uint32_t flags, uint32_t mask);
+// Starts playback; a paused stream goes on from where it was held.
 bool audioChannelPlay(uint32_t stream, bool restart);
+// Creator mode's transport. Pause holds the position (the device plays silence) until play;
+// SetPosition moves what is heard now to `bytes` (clamped to the song), playing or paused.
+bool audioChannelPause(uint32_t stream);
+bool audioChannelSetPosition(uint32_t stream, uint64_t bytes);
 uint32_t audioChannelIsActive(uint32_t stream);
 bool audioChannelSetAttribute(uint32_t stream, uint32_t attribute, float value);
 // Fills `buffer` as `length` asks (see AUDIO_DATA_*); returns the bytes written, -1 on error.

@@ -76,6 +76,18 @@ float Music::getTime()
     return (float)(t + s_clock.wrapOffset);
 }
 
+void Music::restartHistories()
+{
+    float time = getTime();
+    int32_t position = (int32_t)(uint32_t)audioChannelGetPosition(stream, AUDIO_POS_BYTE);
+    for (int i = 0; i < MUSIC_HISTORY; i++) {
+        timeHistory[i] = time;
+        positionHistory[i] = position;
+    }
+    meanTimeStep = 0.0f;
+    meanPositionStep = 0;
+}
+
 void Music::update()
 {
     float time = getTime();

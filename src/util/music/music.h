@@ -42,6 +42,9 @@ public:
     float getTime();
     // Once per frame: shifts the histories and recomputes meanTimeStep and meanPositionStep.
     void update();
+    // After a jump of the position: every history entry is the clock and position now, so the
+    // next update sees no giant step.
+    void restartHistories();
 
     // >> MIDI and analysis (defined beside the MIDI parser)
     // Parses "data\\common\\music\\dubr0lp.mid" and takes its tempo as bpm. Fatal on any problem.

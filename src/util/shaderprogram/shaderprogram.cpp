@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <vector>
 
 enum {
     ARB_MAGIC_LENGTH = 5,       // "!!ARB"
@@ -73,9 +74,17 @@ static char* withDefines(char* source, const char* defines)
     return combined;
 }
 
+// >> sources, kept for reload
+struct ProgramSources {
+    ShaderProgram* program;
+    std::string vertexFile, fragmentFile, defines;
+};
+static std::vector<ProgramSources> s_sources; // programs are never deleted, so none goes stale
+
 ShaderProgram::ShaderProgram(const char* vertexFile, const char* fragmentFile, const char* defines)
 {
     if (!vertexFile || !fragmentFile) return; // the empty program
+    s_sources.push_back(ProgramSources{this, vertexFile, fragmentFile, defines ? defines : ""});
 
     char* vertexSource = readShaderSource(vertexFile);
     if (!vertexSource) FATAL("Can't read shader file %s\n", vertexFile);
@@ -250,4 +259,161 @@ void ShaderProgram::setUniform1f(const char* name, float value) { glUniform1fARB
 void ShaderProgram::setUniform3fv(const char* name, const float* values)
 {
     glUniform3fvARB(uniformLocation(name), 1, values);
+}
+
+// >> reload
+// The driver's info log of a shader or program object.
+static std::string infoLog(GLhandleARB object)
+{
+    GLint length = 0;
+    glGetObjectParameterivARB(object, GL_OBJECT_INFO_LOG_LENGTH_ARB, &length);
+    if (length < 1) return "";
+    std::string log((size_t)length, '\0');
+    glGetInfoLogARB(object, length, nullptr, &log[0]);
+    log.resize(strlen(log.c_str()));
+    return log;
+}
+
+// A compiled shader object, or 0 with the log in *log.
+static GLhandleARB compileQuietly(GLenum type, const char* source, const char* stage, std::string* log)
+{
+    GLhandleARB shader = glCreateShaderObjectARB(type);
+    glShaderSourceARB(shader, 1, &source, nullptr);
+    glCompileShaderARB(shader);
+    GLint status = 0;
+    glGetObjectParameterivARB(shader, GL_OBJECT_COMPILE_STATUS_ARB, &status);
+    if (status == 1) return shader;
+    *log = std::string(stage) + " shader compile failed:\n" + infoLog(shader);
+    glDeleteObjectARB(shader);
+    return 0;
+}
+
+// The names of a program's active uniforms.
+static std::vector<std::string> activeUniforms(GLhandleARB program)
+{
+    std::vector<std::string> names;
+    GLint count = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_ACTIVE_UNIFORMS_ARB, &count);
+    for (GLint i = 0; i < count; i++) {
+        char name[256];
+        GLsizei length = 0;
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniformARB(program, (GLuint)i, sizeof name, &length, &size, &type, name);
+        names.push_back(std::string(name, (size_t)length));
+    }
+    return names;
+}
+
+static bool reloadGlsl(ShaderProgram* p, const char* vertexSource, const char* fragmentSource, std::string* log)
+{
+    GLhandleARB vertex = compileQuietly(GL_VERTEX_SHADER_ARB, vertexSource, "vertex", log);
+    if (!vertex) return false;
+    GLhandleARB fragment = compileQuietly(GL_FRAGMENT_SHADER_ARB, fragmentSource, "fragment", log);
+    if (!fragment) {
+        glDeleteObjectARB(vertex);
+        return false;
+    }
+    GLhandleARB program = glCreateProgramObjectARB();
+    glAttachObjectARB(program, vertex);
+    glAttachObjectARB(program, fragment);
+    glLinkProgramARB(program);
+    GLint linked = 0, valid = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    if (linked == 1) {
+        glValidateProgramARB(program);
+        glGetObjectParameterivARB(program, GL_OBJECT_VALIDATE_STATUS_ARB, &valid);
+    }
+    std::string missing;
+    if (linked == 1 && valid == 1) {
+        std::vector<std::string> now = activeUniforms(program);
+        for (const std::string& name : activeUniforms(p->program)) {
+            bool found = false;
+            for (const std::string& n : now) found = found || n == name;
+            if (!found) missing += " " + name;
+        }
+    }
+    if (linked != 1 || valid != 1 || !missing.empty()) {
+        if (linked != 1) *log = "link failed:\n" + infoLog(program);
+        else if (valid != 1) *log = "validation failed:\n" + infoLog(program);
+        else *log = "the scenes set uniforms the new program lacks:" + missing;
+        glDeleteObjectARB(program);
+        glDeleteObjectARB(vertex);
+        glDeleteObjectARB(fragment);
+        return false;
+    }
+    glDeleteObjectARB(p->program);
+    glDeleteObjectARB(p->vertexShader);
+    glDeleteObjectARB(p->fragmentShader);
+    p->program = program;
+    p->vertexShader = vertex;
+    p->fragmentShader = fragment;
+    return true;
+}
+
+// An ARB program's name, or 0 with the error in *log.
+static GLuint loadArbQuietly(GLenum target, const char* source, std::string* log)
+{
+    GLuint name = 0;
+    glGenProgramsARB(1, &name);
+    glBindProgramARB(target, name);
+    glProgramStringARB(target, GL_PROGRAM_FORMAT_ASCII_ARB, (GLsizei)strlen(source), source);
+    GLint errorPosition = -1;
+    glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &errorPosition);
+    glBindProgramARB(target, 0);
+    if (errorPosition == -1) return name;
+    const char* error = (const char*)glGetString(GL_PROGRAM_ERROR_STRING_ARB);
+    *log = "ARB program error at position " + std::to_string(errorPosition) + ": " + (error ? error : "");
+    glDeleteProgramsARB(1, &name);
+    return 0;
+}
+
+bool shaderProgramReload(ShaderProgram* program, std::string* log)
+{
+    const ProgramSources* sources = nullptr;
+    for (const ProgramSources& s : s_sources)
+        if (s.program == program) sources = &s;
+    if (!sources) return true; // the empty program
+    char* vertexSource = readShaderSource(sources->vertexFile.c_str());
+    char* fragmentSource = readShaderSource(sources->fragmentFile.c_str());
+    bool reloaded = false;
+    if (!vertexSource || !fragmentSource) {
+        *log = "can't read shader file " + (vertexSource ? sources->fragmentFile : sources->vertexFile);
+    } else if (isArbSource(vertexSource) != (program->isARB == 1) || isArbSource(fragmentSource) != (program->isARB == 1)) {
+        *log = "a program cannot change between ARB assembly and GLSL while the show runs";
+    } else if (program->isARB == 1) {
+        GLuint vertex = loadArbQuietly(GL_VERTEX_PROGRAM_ARB, vertexSource, log);
+        GLuint fragment = vertex ? loadArbQuietly(GL_FRAGMENT_PROGRAM_ARB, fragmentSource, log) : 0;
+        if (vertex && fragment) {
+            glDeleteProgramsARB(1, &program->vertexProgramARB);
+            glDeleteProgramsARB(1, &program->fragmentProgramARB);
+            program->vertexProgramARB = vertex;
+            program->fragmentProgramARB = fragment;
+            reloaded = true;
+        } else if (vertex) {
+            glDeleteProgramsARB(1, &vertex);
+        }
+    } else {
+        vertexSource = withDefines(vertexSource, sources->defines.c_str());
+        fragmentSource = withDefines(fragmentSource, sources->defines.c_str());
+        reloaded = reloadGlsl(program, vertexSource, fragmentSource, log);
+    }
+    free(vertexSource);
+    free(fragmentSource);
+    // A failed build leaves GL errors behind; the show's next check must not take them for its own.
+    while (glGetError() != GL_NO_ERROR) {}
+    return reloaded;
+}
+
+int shaderProgramReloadAll(int* count, std::string* problems)
+{
+    int failed = 0;
+    *count = (int)s_sources.size();
+    for (const ProgramSources& s : s_sources) {
+        std::string log;
+        if (shaderProgramReload(s.program, &log)) continue;
+        failed++;
+        *problems += s.vertexFile + " + " + s.fragmentFile + ": " + log + "\n";
+    }
+    return failed;
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <GL/glew.h> // GLhandleARB, GLuint
+#include <string>
 
 #define SHADER_DIRECTORY "data/common/shaders/"
 
@@ -46,6 +47,16 @@ private:
     void buildGlsl(const char* vertexSource, const char* fragmentSource);
     GLint uniformLocation(const char* name);
 };
+
+// >> creator mode's reload
+// Builds the program again from its files, read afresh. When both stages compile, the program
+// links and validates and still has every uniform the old one had (the scenes set them by name),
+// the new one replaces the old under the same object; otherwise the old one stays and *log gets
+// why (the driver's log). Never fatal. The empty program reloads to itself.
+bool shaderProgramReload(ShaderProgram* program, std::string* log);
+// Reloads every program built from files so far; returns how many kept their old one, with one
+// paragraph per failure ("vert + frag: log") added to *problems; *count gets how many were tried.
+int shaderProgramReloadAll(int* count, std::string* problems);
 
 // Reads one shader source file (the name as given, else inside the shader directory).
 // Returns a malloc'd zero-terminated text the caller frees, or null when neither file opens.

@@ -13,12 +13,29 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <string>
 
 // Longest vendor string compared in full; longer ones are cut (the brand comes first anyway).
 enum { VENDOR_BYTES = 256 };
 
 // What the uploaded levels of every live texture take, for the memory report.
 static int64_t s_textureBytesHeld;
+
+// >> images loaded from files, kept for reload
+struct LoadedImage {
+    Texture* texture;
+    std::string fileName;
+};
+static std::vector<LoadedImage> s_images;
+
+static void forgetImage(const Texture* texture)
+{
+    for (size_t i = 0; i < s_images.size(); i++)
+        if (s_images[i].texture == texture) {
+            s_images.erase(s_images.begin() + (long)i);
+            return;
+        }
+}
 
 uint64_t textureLevelBytes(uint32_t width, uint32_t height, uint32_t bytesPerTexel, bool mipmaps)
 {
@@ -141,6 +158,7 @@ Texture::Texture(const char* fileName) : Texture()
 // Without a GL name it makes no GL call, so a texture that only held decoded pixels may go anywhere.
 Texture::~Texture()
 {
+    forgetImage(this);
     if (textureId == 0) return;
     glDeleteTextures(1, &textureId);
     s_textureBytesHeld -= uploadedBytes(*this);
@@ -197,6 +215,8 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
         loaded = textureDecodeFile(fileName, this);
     }
     if (!loaded) FATAL("Failed to load image %s!", fileName);
+    forgetImage(this);
+    s_images.push_back(LoadedImage{this, fileName});
     if (greyAsOneChannel) textureReduceGreyToOneChannel(this);
     return createGLTexture();
 }
@@ -263,4 +283,73 @@ float Texture::aspectRatio()
 {
     if (width == 0 || height == 0) FATAL("Invalid texture!");
     return (float)width / (float)height;
+}
+
+// >> reload
+bool textureReload(Texture* texture, std::string* why)
+{
+    const LoadedImage* image = nullptr;
+    for (const LoadedImage& i : s_images)
+        if (i.texture == texture) image = &i;
+    if (!image || texture->textureId == 0) return true; // not from a file: nothing to reload
+    const char* name = image->fileName.c_str();
+    if (FILE* file = openFile(name, "rb")) {
+        fclose(file);
+    } else {
+        *why = image->fileName + ": cannot be opened (moved or deleted?)";
+        return false;
+    }
+    Texture fresh;
+    fresh.greyAsOneChannel = texture->greyAsOneChannel;
+    // The loaders' boxes go to standard error only: a broken file is the creator's to fix.
+    bool headless = platformHeadlessBoxes();
+    platformSetHeadlessBoxes(true);
+    bool decoded;
+    {
+        std::lock_guard<std::mutex> decoding(imageDecodeLock());
+        decoded = textureDecodeFile(name, &fresh);
+    }
+    platformSetHeadlessBoxes(headless);
+    if (!decoded || !fresh.imageData || fresh.isFloat) {
+        free(fresh.imageData);
+        fresh.imageData = nullptr;
+        *why = image->fileName + ": does not decode (the loader's reason is on standard error)";
+        return false;
+    }
+    if (fresh.greyAsOneChannel) textureReduceGreyToOneChannel(&fresh);
+
+    // Into the same GL name: materials and compiled display lists hold it.
+    s_textureBytesHeld -= uploadedBytes(*texture);
+    texture->width = fresh.width;
+    texture->height = fresh.height;
+    texture->format = fresh.format;
+    texture->bitsPerPixel = fresh.bitsPerPixel;
+    texture->internalFormat = fresh.internalFormat;
+    glBindTexture(GL_TEXTURE_2D, texture->textureId);
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, (GLint)texture->internalFormat, (GLsizei)texture->width, (GLsizei)texture->height, 0,
+                 texture->format, GL_UNSIGNED_BYTE, fresh.imageData);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    // GL_GENERATE_MIPMAP, where it is set, has already remade the levels.
+    if (texture->useMipmaps && !textureVendorIsAti((const char*)glGetString(GL_VENDOR))) glGenerateMipmapEXT(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    s_textureBytesHeld += uploadedBytes(*texture);
+    free(fresh.imageData);
+    fresh.imageData = nullptr;
+    return true;
+}
+
+int textureReloadAll(int* count, std::string* problems)
+{
+    int failed = 0;
+    *count = (int)s_images.size();
+    for (size_t i = 0; i < s_images.size(); i++) {
+        std::string why;
+        if (textureReload(s_images[i].texture, &why)) continue;
+        failed++;
+        *problems += why + "\n";
+    }
+    return failed;
 }

@@ -14,6 +14,7 @@
 #include <GL/glew.h> // GLenum, GLuint, the GL constants the loaders store
 #include <stddef.h>
 #include <stdint.h>
+#include <string>
 #include <vector>
 
 enum { IMAGE_MAX_SIDE = 16384 };
@@ -57,6 +58,16 @@ public:
 // Decodes a picture by its file name's extension into the texture's pixel fields (no GL call);
 // false when it cannot. The boxes of an unsupported format or a damaged file are shown here.
 bool textureDecodeFile(const char* fileName, Texture* texture);
+
+// >> creator mode's reload
+// Decodes the file the texture was loaded from again and uploads it into the same GL texture
+// (new size and all). When the file is gone or does not decode, the old picture stays and *why
+// says so; the loaders' boxes go to standard error only. Never fatal. True for a texture that was
+// not loaded from a file (nothing to do).
+bool textureReload(Texture* texture, std::string* why);
+// Reloads every live texture loaded from a file; returns how many kept their old picture, one
+// line each added to *problems; *count gets how many were tried.
+int textureReloadAll(int* count, std::string* problems);
 
 // A grey picture (every pixel's channels within GREY_TOLERANCE of each other, alpha opaque) as one
 // luminance channel, the mean of its three: imageData shrinks in place to GL_LUMINANCE, 8 bits a
