@@ -10,14 +10,17 @@
 #include "platform/platform.h"        // message boxes, pause, the before-box hook
 #include "platform/report.h"          // FATAL, CHECK_GL
 #include "platform/settings_dialog.h" // showSettingsDialog
+#include "platform/showwindow.h"      // openShowWindow
 #include "scenes/demo.h"              // Demo, demoPrintStats
 #include "scenes/framestats.h"        // --stats
 #include "util/data/data.h"           // accessMode, openArchiveFrom, setDataDirectory, writeArchive
 #include <GL/glew.h>                  // glewInit, the extension flags
 #include <SDL.h>
+#include <errno.h>
 #include <new>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h> // strerror: why the settings were not saved
 
 enum {
     EXTENSION_CAPTION_BYTES = 500,
@@ -106,7 +109,9 @@ static int chooseSettings(const PlayerOptions& options)
         return OPTIONS_EXIT_BAD;
     }
     if (answer != SETTINGS_RUN) return 0;
-    writeConfigFrom(settingsToSave(fromFile, settings, options));
+    // A read-only folder still plays; the viewer learns why the choice is asked again next time.
+    if (!writeConfigFrom(settingsToSave(fromFile, settings, options)))
+        fprintf(stderr, "halvoren: the settings were not saved: cannot write \"default.cfg\" (%s)\n", strerror(errno));
     return KEEP_GOING;
 }
 
@@ -150,17 +155,9 @@ int main(int argc, char** argv)
     if (settingsExit != KEEP_GOING) return settingsExit;
     frameStatsExcludeFromStartup(platformWallNanoseconds() - dialogStart);
 
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, settings.samples > 0 ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, settings.samples);
-    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, settings.vsync);
-
     settings.flags |= SDL_OPENGL | SDL_RESIZABLE;
-    s_screen = SDL_SetVideoMode(settings.width, settings.height, desktopBitsPerPixel, (Uint32)settings.flags);
+    s_screen = openShowWindow(settings.width, settings.height, desktopBitsPerPixel, (Uint32)settings.flags,
+                              &settings.samples, settings.vsync);
     if (!s_screen) FATAL("Video mode set failed: %s\n", SDL_GetError());
     platformSetBeforeBoxHook(leaveFullScreen);
     SDL_WM_SetCaption("halvoren demo engine", nullptr);

@@ -16,6 +16,8 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H> // fl_width, fl_height: the font's size for dialog units
 #include <SDL.h>        // SDL_ListModes
+#include <signal.h>     // sigaction: Ctrl+C and SIGTERM end the program while the dialog is open
+#include <string.h>     // memset
 
 enum { COMBO_VISIBLE_DLU = 12 }; // a drop-down list's closed height
 
@@ -67,6 +69,26 @@ static void onVsync(Fl_Widget* w, void*)
     settingsSetVsync(&s_dialog.model, ((Fl_Check_Button*)w)->value() != 0, &settings);
 }
 
+// SDL_Init gave SIGINT and SIGTERM handlers that only queue a quit event, which nothing reads
+// while the dialog is open: a viewer's Ctrl+C or kill would wait until the show had started.
+// The system's default action (end at once) holds while the dialog is up; SDL's comes back after.
+enum { ENDING_SIGNAL_COUNT = 2 };
+static const int ENDING_SIGNALS[ENDING_SIGNAL_COUNT] = {SIGINT, SIGTERM};
+
+static void endOnSignals(struct sigaction* saved)
+{
+    struct sigaction byDefault;
+    memset(&byDefault, 0, sizeof byDefault);
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &byDefault, &saved[i]);
+}
+
+static void restoreSignals(const struct sigaction* saved)
+{
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &saved[i], nullptr);
+}
+
 // Fl_Choice treats '/', '&', '_' and '\' in item texts as menu syntax; resolution texts have none.
 static void fillChoice(Fl_Choice* choice, const std::vector<std::string>& items, int selected)
 {
@@ -99,7 +121,12 @@ int showSettingsDialog(const DisplayMode* presetSize)
     s_dialog.unitX = fl_width(sample) / 52.0 / 4.0;
     s_dialog.unitY = fl_height() / 8.0;
 
-    Fl_Window window(px(300), py(300), px(135), py(55), "Halvoren Sound System");
+    // Centred on the primary screen, so a small screen still shows all of it.
+    int screenX, screenY, screenW, screenH;
+    Fl::screen_xywh(screenX, screenY, screenW, screenH, 0);
+    const int width = px(135), height = py(55);
+    Fl_Window window(screenX + (screenW - width) / 2, screenY + (screenH - height) / 2, width, height,
+                     "Halvoren Sound System");
     s_dialog.window = &window;
     s_dialog.result = SETTINGS_CANCEL;
     window.callback(onCancel);
@@ -130,7 +157,10 @@ int showSettingsDialog(const DisplayMode* presetSize)
     window.show();
     run.take_focus();
 
+    struct sigaction sdlHandlers[ENDING_SIGNAL_COUNT];
+    endOnSignals(sdlHandlers);
     while (window.shown()) Fl::wait();
+    restoreSignals(sdlHandlers);
     // Let the window really go away before SDL opens its own.
     Fl::flush();
     Fl::check();
