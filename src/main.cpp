@@ -4,7 +4,8 @@
 //
 // Exit codes: 0 at the end of the song, on Escape or a closed window, when the settings dialog is
 // left with "&Nah", and after --help or --version; 1 after any error report or Cancel on an
-// extension question; 2 for a bad command line, before any window opens.
+// extension question; 2 for a bad command line, before any window opens; 130 or 143 when Ctrl+C
+// or SIGTERM ends the settings dialog.
 #include "platform/config.h"          // settings, readConfig, writeConfigFrom
 #include "platform/options.h"         // the command line
 #include "platform/platform.h"        // message boxes, pause, the before-box hook

@@ -17,6 +17,7 @@
 #include <FL/fl_draw.H> // fl_width, fl_height: the font's size for dialog units
 #include <SDL.h>        // SDL_ListModes
 #include <signal.h>     // sigaction: Ctrl+C and SIGTERM end the program while the dialog is open
+#include <stdlib.h>     // exit
 #include <string.h>     // memset
 
 enum { COMBO_VISIBLE_DLU = 12 }; // a drop-down list's closed height
@@ -71,17 +72,23 @@ static void onVsync(Fl_Widget* w, void*)
 
 // SDL_Init gave SIGINT and SIGTERM handlers that only queue a quit event, which nothing reads
 // while the dialog is open: a viewer's Ctrl+C or kill would wait until the show had started.
-// The system's default action (end at once) holds while the dialog is up; SDL's comes back after.
-enum { ENDING_SIGNAL_COUNT = 2 };
+// While the dialog is up these signals end the program instead: the dialog closes and the
+// program exits at once with 128 + the signal's number, as a shell reports a program a signal
+// ended, through the usual exit hooks (SDL shuts down). SDL's handlers come back after the dialog.
+enum { ENDING_SIGNAL_COUNT = 2, SIGNAL_EXIT_BASE = 128 };
 static const int ENDING_SIGNALS[ENDING_SIGNAL_COUNT] = {SIGINT, SIGTERM};
+static const double SIGNAL_CHECK_SECONDS = 0.1; // the longest a signal can wait to be seen
+static volatile sig_atomic_t s_endingSignal;
+
+static void onEndingSignal(int number) { s_endingSignal = number; }
 
 static void endOnSignals(struct sigaction* saved)
 {
-    struct sigaction byDefault;
-    memset(&byDefault, 0, sizeof byDefault);
-    byDefault.sa_handler = SIG_DFL;
-    sigemptyset(&byDefault.sa_mask);
-    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &byDefault, &saved[i]);
+    struct sigaction ending;
+    memset(&ending, 0, sizeof ending);
+    ending.sa_handler = onEndingSignal; // without SA_RESTART the dialog's wait returns at once
+    sigemptyset(&ending.sa_mask);
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &ending, &saved[i]);
 }
 
 static void restoreSignals(const struct sigaction* saved)
@@ -115,6 +122,8 @@ int showSettingsDialog(const DisplayMode* presetSize)
         !settingsSelectSize(&s_dialog.model, presetSize->width, presetSize->height, &settings))
         return SETTINGS_SIZE_NOT_LISTED;
 
+    struct sigaction sdlHandlers[ENDING_SIGNAL_COUNT];
+    endOnSignals(sdlHandlers);
     fl_open_display();
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
     const char* sample = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -157,9 +166,12 @@ int showSettingsDialog(const DisplayMode* presetSize)
     window.show();
     run.take_focus();
 
-    struct sigaction sdlHandlers[ENDING_SIGNAL_COUNT];
-    endOnSignals(sdlHandlers);
-    while (window.shown()) Fl::wait();
+    while (window.shown() && !s_endingSignal) Fl::wait(SIGNAL_CHECK_SECONDS);
+    if (s_endingSignal) {
+        window.hide();
+        Fl::flush();
+        exit(SIGNAL_EXIT_BASE + s_endingSignal);
+    }
     restoreSignals(sdlHandlers);
     // Let the window really go away before SDL opens its own.
     Fl::flush();
