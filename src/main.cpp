@@ -5,12 +5,13 @@
 // Exit codes: 0 at the end of the song, on Escape or a closed window, when the settings dialog is
 // left with "&Nah", and after --help or --version; 1 after any error report or Cancel on an
 // extension question; 2 for a bad command line, before any window opens (--start past the end of
-// the song: once the song is loaded).
+// the song: once the song is loaded); 130 or 143 when Ctrl+C or SIGTERM ends the settings dialog.
 #include "platform/config.h"          // settings, readConfig, writeConfigFrom
 #include "platform/options.h"         // the command line
 #include "platform/platform.h"        // message boxes, pause, the before-box hook
 #include "platform/report.h"          // FATAL, CHECK_GL
 #include "platform/settings_dialog.h" // showSettingsDialog
+#include "platform/showwindow.h"      // openShowWindow
 #include "scenes/demo.h"              // Demo, demoPrintStats, demoRewind
 #include "scenes/devmode.h"           // --dev
 #include "scenes/framestats.h"        // --stats
@@ -19,9 +20,11 @@
 #include "util/music/music.h"         // the song's length in beats (--start)
 #include <GL/glew.h>                  // glewInit, the extension flags
 #include <SDL.h>
+#include <errno.h>
 #include <new>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h> // strerror: why the settings were not saved
 
 enum {
     EXTENSION_CAPTION_BYTES = 500,
@@ -110,7 +113,9 @@ static int chooseSettings(const PlayerOptions& options)
         return OPTIONS_EXIT_BAD;
     }
     if (answer != SETTINGS_RUN) return 0;
-    writeConfigFrom(settingsToSave(fromFile, settings, options));
+    // A read-only folder still plays; the viewer learns why the choice is asked again next time.
+    if (!writeConfigFrom(settingsToSave(fromFile, settings, options)))
+        fprintf(stderr, "halvoren: the settings were not saved: cannot write \"default.cfg\" (%s)\n", strerror(errno));
     return KEEP_GOING;
 }
 
@@ -163,17 +168,9 @@ int main(int argc, char** argv)
     if (settingsExit != KEEP_GOING) return settingsExit;
     frameStatsExcludeFromStartup(platformWallNanoseconds() - dialogStart);
 
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, settings.samples > 0 ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, settings.samples);
-    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, settings.vsync);
-
     settings.flags |= SDL_OPENGL | SDL_RESIZABLE;
-    s_screen = SDL_SetVideoMode(settings.width, settings.height, desktopBitsPerPixel, (Uint32)settings.flags);
+    s_screen = openShowWindow(settings.width, settings.height, desktopBitsPerPixel, (Uint32)settings.flags,
+                              &settings.samples, settings.vsync);
     if (!s_screen) FATAL("Video mode set failed: %s\n", SDL_GetError());
     platformSetBeforeBoxHook(leaveFullScreen);
     SDL_WM_SetCaption("halvoren demo engine", nullptr);

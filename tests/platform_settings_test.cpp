@@ -139,7 +139,7 @@ protected:
 TEST_F(ConfigFile, RoundTripInFixedOrder)
 {
     settings = Settings{1024, 768, SETTINGS_FULLSCREEN_FLAG, 4, 1};
-    writeConfig("roundtrip.cfg");
+    EXPECT_TRUE(writeConfig("roundtrip.cfg"));
     std::vector<uint8_t> bytes = readTestFile("roundtrip.cfg");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "width 1024\nheight 768\nflags -2147483648\nsamples 4\nvsync 1\n");
@@ -169,11 +169,11 @@ TEST_F(ConfigFile, VeryLongWordNeitherOverflowsNorConverts)
     EXPECT_EQ(settings.height, -1);
 }
 
-TEST_F(ConfigFile, MissingAndUnwritableFilesAreSilent)
+TEST_F(ConfigFile, MissingFileIsSilentUnwritableOneIsSkippedAndSaysSo)
 {
     readConfig("does-not-exist.cfg");
     EXPECT_EQ(settings.width, -1);
-    writeConfig("no-such-folder/default.cfg"); // skipped without a word
+    EXPECT_FALSE(writeConfig("no-such-folder/default.cfg"));
     EXPECT_TRUE(readTestFile("no-such-folder/default.cfg").empty());
 }
 

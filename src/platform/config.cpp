@@ -27,12 +27,12 @@ void readConfig(const char* path)
     fclose(f);
 }
 
-void writeConfig(const char* path) { writeConfigFrom(settings, path); }
+bool writeConfig(const char* path) { return writeConfigFrom(settings, path); }
 
-void writeConfigFrom(const Settings& s, const char* path)
+bool writeConfigFrom(const Settings& s, const char* path)
 {
     FILE* f = fopen(path, "wt");
-    if (!f) return;
+    if (!f) return false;
     const struct { const char* key; int value; } lines[] = {
         {"width", s.width}, {"height", s.height}, {"flags", s.flags}, {"samples", s.samples}, {"vsync", s.vsync},
     };
@@ -41,5 +41,7 @@ void writeConfigFrom(const Settings& s, const char* path)
         snprintf(line, sizeof line, "%s %i\n", l.key, l.value);
         fputs(line, f);
     }
-    fclose(f);
+    // A full disk shows only when the buffered lines reach it.
+    bool written = !ferror(f);
+    return fclose(f) == 0 && written;
 }

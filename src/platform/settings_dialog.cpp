@@ -16,6 +16,9 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H> // fl_width, fl_height: the font's size for dialog units
 #include <SDL.h>        // SDL_ListModes
+#include <signal.h>     // sigaction: Ctrl+C and SIGTERM end the program while the dialog is open
+#include <stdlib.h>     // exit
+#include <string.h>     // memset
 
 enum { COMBO_VISIBLE_DLU = 12 }; // a drop-down list's closed height
 
@@ -67,6 +70,32 @@ static void onVsync(Fl_Widget* w, void*)
     settingsSetVsync(&s_dialog.model, ((Fl_Check_Button*)w)->value() != 0, &settings);
 }
 
+// SDL_Init gave SIGINT and SIGTERM handlers that only queue a quit event, which nothing reads
+// while the dialog is open: a viewer's Ctrl+C or kill would wait until the show had started.
+// While the dialog is up these signals end the program instead: the dialog closes and the
+// program exits at once with 128 + the signal's number, as a shell reports a program a signal
+// ended, through the usual exit hooks (SDL shuts down). SDL's handlers come back after the dialog.
+enum { ENDING_SIGNAL_COUNT = 2, SIGNAL_EXIT_BASE = 128 };
+static const int ENDING_SIGNALS[ENDING_SIGNAL_COUNT] = {SIGINT, SIGTERM};
+static const double SIGNAL_CHECK_SECONDS = 0.1; // the longest a signal can wait to be seen
+static volatile sig_atomic_t s_endingSignal;
+
+static void onEndingSignal(int number) { s_endingSignal = number; }
+
+static void endOnSignals(struct sigaction* saved)
+{
+    struct sigaction ending;
+    memset(&ending, 0, sizeof ending);
+    ending.sa_handler = onEndingSignal; // without SA_RESTART the dialog's wait returns at once
+    sigemptyset(&ending.sa_mask);
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &ending, &saved[i]);
+}
+
+static void restoreSignals(const struct sigaction* saved)
+{
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &saved[i], nullptr);
+}
+
 // Fl_Choice treats '/', '&', '_' and '\' in item texts as menu syntax; resolution texts have none.
 static void fillChoice(Fl_Choice* choice, const std::vector<std::string>& items, int selected)
 {
@@ -93,13 +122,20 @@ int showSettingsDialog(const DisplayMode* presetSize)
         !settingsSelectSize(&s_dialog.model, presetSize->width, presetSize->height, &settings))
         return SETTINGS_SIZE_NOT_LISTED;
 
+    struct sigaction sdlHandlers[ENDING_SIGNAL_COUNT];
+    endOnSignals(sdlHandlers);
     fl_open_display();
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
     const char* sample = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     s_dialog.unitX = fl_width(sample) / 52.0 / 4.0;
     s_dialog.unitY = fl_height() / 8.0;
 
-    Fl_Window window(px(300), py(300), px(135), py(55), "Halvoren Sound System");
+    // Centred on the primary screen, so a small screen still shows all of it.
+    int screenX, screenY, screenW, screenH;
+    Fl::screen_xywh(screenX, screenY, screenW, screenH, 0);
+    const int width = px(135), height = py(55);
+    Fl_Window window(screenX + (screenW - width) / 2, screenY + (screenH - height) / 2, width, height,
+                     "Halvoren Sound System");
     s_dialog.window = &window;
     s_dialog.result = SETTINGS_CANCEL;
     window.callback(onCancel);
@@ -130,7 +166,13 @@ int showSettingsDialog(const DisplayMode* presetSize)
     window.show();
     run.take_focus();
 
-    while (window.shown()) Fl::wait();
+    while (window.shown() && !s_endingSignal) Fl::wait(SIGNAL_CHECK_SECONDS);
+    if (s_endingSignal) {
+        window.hide();
+        Fl::flush();
+        exit(SIGNAL_EXIT_BASE + s_endingSignal);
+    }
+    restoreSignals(sdlHandlers);
     // Let the window really go away before SDL opens its own.
     Fl::flush();
     Fl::check();
