@@ -184,7 +184,10 @@ int main(int argc, char** argv)
     openShowData(options);
     frameStatsArchiveTime(platformWallNanoseconds() - dataStart);
     // --dev: every clock a scene reads follows the song (devmode.h).
-    if (options.dev) platformUseVirtualTime(true);
+    if (options.dev) {
+        platformUseVirtualTime(true);
+        devModeBeforeLoad();
+    }
     Demo* demo = new (std::nothrow) Demo();
     if (!demo) FATAL("Out of memory for the show");
     if (!startBeatInsideSong(options, demo->music)) return OPTIONS_EXIT_BAD;

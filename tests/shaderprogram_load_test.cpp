@@ -340,3 +340,33 @@ TEST_F(ShaderProgramTest, ReloadKeepsTheLastGoodProgramUntilTheFileIsFixed)
     EXPECT_GE(count, 1);
     EXPECT_THAT(problems, HasSubstr("plain.vert + reload.frag: "));
 }
+
+// Creator mode at load: a program that does not build is a magenta stand-in that ignores the
+// scenes' uniforms, with the compiler's log kept, until a reload of the fixed file replaces it.
+TEST_F(ShaderProgramTest, CreatorModeStandsInForAProgramThatDoesNotBuild)
+{
+    REQUIRE_GL_WINDOW();
+    writeTestFile("plain.vert", PLAIN_VERTEX);
+    writeTestFile("late.frag", "#version 110\nvoid main() { gl_FragColor = nonsense; }\n");
+    shaderProgramForgiveLoadFailures(true);
+    ShaderProgram program("plain.vert", "late.frag");
+    shaderProgramForgiveLoadFailures(false);
+    EXPECT_TRUE(program.standIn);
+    EXPECT_THAT(shaderProgramLoadProblems(), HasSubstr("plain.vert + late.frag: fragment shader compile failed"));
+    glViewport(0, 0, 640, 360);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    program.bind();
+    program.setUniform1f("gain", 1.0f); // a scene's uniform: ignored, not fatal
+    drawQuad(0, 0, 0);
+    EXPECT_EQ(centrePixel(), (std::vector<uint8_t>{255, 0, 255}));
+    ShaderProgram::unbindAll();
+
+    writeTestFile("late.frag", TINT_FRAGMENT);
+    std::string log;
+    EXPECT_TRUE(shaderProgramReload(&program, &log)) << log;
+    EXPECT_FALSE(program.standIn);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}

@@ -40,7 +40,7 @@ static bool displayAvailable()
 
 int platformMessageBox(const char* text, const char* caption, int style)
 {
-    if (s_boxesDeferred) throw PlatformBoxDeferred();
+    if (s_boxesDeferred) throw PlatformBoxDeferred{text ? text : ""};
     fprintf(stderr, "%s\n%s\n", caption, text);
     fflush(stderr);
     if (s_platform.headless || !displayAvailable()) return BOX_RESULT_OK;

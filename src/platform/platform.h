@@ -10,6 +10,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <string>
 
 // Message box styles and results, as the callers pass and test them.
 enum {
@@ -32,9 +33,12 @@ void platformSetBeforeBoxHook(void (*hook)());
 
 // A thread that works ahead for the main thread (decoding pictures at start-up) must never show a
 // box: with boxes deferred on it, platformMessageBox and every report throw PlatformBoxDeferred
-// before writing anything, and the main thread repeats the job, so each report appears once, in
-// load order, from the thread that owns the window.
-struct PlatformBoxDeferred {};
+// (carrying the box's text) before writing anything, and the main thread repeats the job, so each
+// report appears once, in load order, from the thread that owns the window. Creator mode defers
+// the boxes of a reload the same way, to keep the last good picture instead of ending the show.
+struct PlatformBoxDeferred {
+    std::string text;
+};
 void platformDeferBoxesOnThisThread(bool defer);
 bool platformBoxesDeferred();
 

@@ -6,6 +6,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string>
 
 // Buffer sizes of the report forms. Formatting is bounded: an over-long message is cut, never
 // written past its buffer.
@@ -26,9 +27,23 @@ void reportSetExitHook(void (*hook)(int code)) { s_exitHook = hook; }
     exit(code);
 }
 
+// A report on a thread whose boxes are deferred carries its message instead of showing it.
+static std::string formatted(const char* format, va_list args)
+{
+    char message[MESSAGE_BYTES];
+    vsnprintf(message, sizeof message, format, args);
+    return message;
+}
+
 void reportFatal(const char* file, int line, const char* format, ...)
 {
-    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
+    if (platformBoxesDeferred()) {
+        va_list args;
+        va_start(args, format);
+        std::string message = formatted(format, args);
+        va_end(args);
+        throw PlatformBoxDeferred{message};
+    }
     char* caption = (char*)malloc(CAPTION_BYTES);
     snprintf(caption, CAPTION_BYTES, "Error in file %s:%i", file, line);
     char* message = (char*)malloc(MESSAGE_BYTES);
@@ -47,7 +62,7 @@ void reportFatal(const char* file, int line, const char* format, ...)
 
 void reportFatalLocation(const char* file, int line)
 {
-    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
+    if (platformBoxesDeferred()) throw PlatformBoxDeferred{std::string("Error in file ") + file + ":" + std::to_string(line)};
     char* body = (char*)malloc(CAPTION_BYTES);
     snprintf(body, CAPTION_BYTES, "Error in file %s:%i", file, line);
     platformMessageBox(body, "Error", BOX_OK);
@@ -57,7 +72,13 @@ void reportFatalLocation(const char* file, int line)
 
 void reportErrorBox(const char* format, ...)
 {
-    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
+    if (platformBoxesDeferred()) {
+        va_list args;
+        va_start(args, format);
+        std::string message = formatted(format, args);
+        va_end(args);
+        throw PlatformBoxDeferred{message};
+    }
     char* message = (char*)malloc(MESSAGE_BYTES);
     va_list args;
     va_start(args, format);
@@ -69,7 +90,13 @@ void reportErrorBox(const char* format, ...)
 
 void reportLoaderWarning(const char* file, int line, const char* format, ...)
 {
-    if (platformBoxesDeferred()) throw PlatformBoxDeferred();
+    if (platformBoxesDeferred()) {
+        va_list args;
+        va_start(args, format);
+        std::string message = formatted(format, args);
+        va_end(args);
+        throw PlatformBoxDeferred{message};
+    }
     char caption[CAPTION_BYTES];
     snprintf(caption, sizeof caption, "ERROR at %s:%i", file, line);
     char* message = (char*)malloc(MESSAGE_BYTES);

@@ -266,6 +266,12 @@ static void reloadAll(const char* why)
 }
 
 // >> public
+void devModeBeforeLoad()
+{
+    shaderProgramForgiveLoadFailures(true);
+    textureForgiveLoadFailures(true);
+}
+
 void devModeStart(Demo* demo, const std::string& dataDirectory)
 {
     s_dev.demo = demo;
@@ -281,6 +287,9 @@ void devModeStart(Demo* demo, const std::string& dataDirectory)
         s_dev.watching = fileWatchStart((dataDirectory + "/data").c_str());
         if (!s_dev.watching) s_dev.reloadMessage = "file watching is not available: F5 reloads";
     }
+    // What did not load shows on the panel from the first frame, in the reload trouble's colour.
+    std::string problems = shaderProgramLoadProblems() + textureLoadProblems();
+    if (!problems.empty()) s_dev.reloadMessage = "load FAILED, magenta until reloaded:\n" + problems;
 }
 
 bool devModeKey(int key, int modifiers)

@@ -25,6 +25,10 @@
 
 class Demo;
 
+// Before the Demo is built: a shader program or picture that does not load becomes a magenta
+// stand-in (reported on the panel and standard error) instead of a fatal report, since a reload
+// can mend it. Models, ".raw" pictures, the song and its MIDI file stay fatal: they never reload.
+void devModeBeforeLoad();
 // `dataDirectory` is --data's folder, or empty when playing the archive. Call after demo->start()
 // with virtual time switched on before the Demo was built (platformUseVirtualTime).
 void devModeStart(Demo* demo, const std::string& dataDirectory);

@@ -80,11 +80,31 @@ struct ProgramSources {
     std::string vertexFile, fragmentFile, defines;
 };
 static std::vector<ProgramSources> s_sources; // programs are never deleted, so none goes stale
+// Creator mode: programs that do not build become stand-ins (shaderProgramForgiveLoadFailures).
+static bool s_forgiveLoadFailures;
+static std::string s_loadProblems;
 
 ShaderProgram::ShaderProgram(const char* vertexFile, const char* fragmentFile, const char* defines)
 {
     if (!vertexFile || !fragmentFile) return; // the empty program
     s_sources.push_back(ProgramSources{this, vertexFile, fragmentFile, defines ? defines : ""});
+
+    if (s_forgiveLoadFailures) {
+        char* vertexSource = readShaderSource(vertexFile);
+        char* fragmentSource = readShaderSource(fragmentFile);
+        bool arb = (vertexSource && isArbSource(vertexSource)) || (fragmentSource && isArbSource(fragmentSource));
+        if (!arb) {
+            std::string log;
+            if (buildForgiving(vertexSource, fragmentSource, defines, &log)) return;
+            std::string line = std::string(vertexFile) + " + " + fragmentFile + ": " + log;
+            while (!line.empty() && line.back() == '\n') line.pop_back();
+            s_loadProblems += line + " (drawn magenta until reloaded)\n";
+            fprintf(stderr, "halvoren: %s (drawn magenta until reloaded)\n", line.c_str());
+            return;
+        }
+        free(vertexSource); // ARB assembly builds as always
+        free(fragmentSource);
+    }
 
     char* vertexSource = readShaderSource(vertexFile);
     if (!vertexSource) FATAL("Can't read shader file %s\n", vertexFile);
@@ -248,6 +268,7 @@ void ShaderProgram::unbindAll()
 GLint ShaderProgram::uniformLocation(const char* name)
 {
     GLint location = glGetUniformLocationARB(program, name);
+    if (location == -1 && standIn) return -1; // GL ignores a set at -1
     if (location == -1) FATAL("Couldn't find uniform %s in %i", name, (int)program);
     return location;
 }
@@ -305,7 +326,10 @@ static std::vector<std::string> activeUniforms(GLhandleARB program)
     return names;
 }
 
-static bool reloadGlsl(ShaderProgram* p, const char* vertexSource, const char* fragmentSource, std::string* log)
+// A new GLSL program from two sources, built without any report: `built` gets its objects, or
+// false with the driver's log in *log.
+static bool buildGlslQuietly(ShaderProgram* built, const char* vertexSource, const char* fragmentSource,
+                             std::string* log)
 {
     GLhandleARB vertex = compileQuietly(GL_VERTEX_SHADER_ARB, vertexSource, "vertex", log);
     if (!vertex) return false;
@@ -324,31 +348,74 @@ static bool reloadGlsl(ShaderProgram* p, const char* vertexSource, const char* f
         glValidateProgramARB(program);
         glGetObjectParameterivARB(program, GL_OBJECT_VALIDATE_STATUS_ARB, &valid);
     }
-    std::string missing;
-    if (linked == 1 && valid == 1) {
-        std::vector<std::string> now = activeUniforms(program);
-        for (const std::string& name : activeUniforms(p->program)) {
-            bool found = false;
-            for (const std::string& n : now) found = found || n == name;
-            if (!found) missing += " " + name;
-        }
-    }
-    if (linked != 1 || valid != 1 || !missing.empty()) {
-        if (linked != 1) *log = "link failed:\n" + infoLog(program);
-        else if (valid != 1) *log = "validation failed:\n" + infoLog(program);
-        else *log = "the scenes set uniforms the new program lacks:" + missing;
+    if (linked != 1 || valid != 1) {
+        *log = (linked != 1 ? "link failed:\n" : "validation failed:\n") + infoLog(program);
         glDeleteObjectARB(program);
         glDeleteObjectARB(vertex);
         glDeleteObjectARB(fragment);
         return false;
     }
+    built->program = program;
+    built->vertexShader = vertex;
+    built->fragmentShader = fragment;
+    return true;
+}
+
+static bool reloadGlsl(ShaderProgram* p, const char* vertexSource, const char* fragmentSource, std::string* log)
+{
+    ShaderProgram fresh(nullptr, nullptr);
+    if (!buildGlslQuietly(&fresh, vertexSource, fragmentSource, log)) return false;
+    // A stand-in has none of the uniforms the scenes set; the GL's own state is no one's to lose.
+    std::string missing;
+    std::vector<std::string> now = activeUniforms(fresh.program);
+    for (const std::string& name : activeUniforms(p->program)) {
+        bool found = name.compare(0, 3, "gl_") == 0;
+        for (const std::string& n : now) found = found || n == name;
+        if (!found && !p->standIn) missing += " " + name;
+    }
+    if (!missing.empty()) {
+        *log = "the scenes set uniforms the new program lacks:" + missing;
+        glDeleteObjectARB(fresh.program);
+        glDeleteObjectARB(fresh.vertexShader);
+        glDeleteObjectARB(fresh.fragmentShader);
+        return false;
+    }
     glDeleteObjectARB(p->program);
     glDeleteObjectARB(p->vertexShader);
     glDeleteObjectARB(p->fragmentShader);
-    p->program = program;
-    p->vertexShader = vertex;
-    p->fragmentShader = fragment;
+    p->program = fresh.program;
+    p->vertexShader = fresh.vertexShader;
+    p->fragmentShader = fresh.fragmentShader;
+    p->standIn = false;
     return true;
+}
+
+// >> creator mode: failures that a reload can mend
+void shaderProgramForgiveLoadFailures(bool forgive) { s_forgiveLoadFailures = forgive; }
+const std::string& shaderProgramLoadProblems() { return s_loadProblems; }
+
+// Flat magenta over the geometry, where a program that did not build would have drawn.
+static const char* const STAND_IN_VERTEX = "void main() { gl_Position = ftransform(); }\n";
+static const char* const STAND_IN_FRAGMENT = "void main() { gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0); }\n";
+
+// GLSL sources as the constructor has them; false (with *log) when they do not build.
+bool ShaderProgram::buildForgiving(char* vertexSource, char* fragmentSource, const char* defines, std::string* log)
+{
+    bool built = false;
+    if (!vertexSource || !fragmentSource) {
+        *log = "can't read shader file";
+    } else {
+        vertexSource = withDefines(vertexSource, defines);
+        fragmentSource = withDefines(fragmentSource, defines);
+        built = buildGlslQuietly(this, vertexSource, fragmentSource, log);
+        while (glGetError() != GL_NO_ERROR) {}
+    }
+    free(vertexSource);
+    free(fragmentSource);
+    if (built) return true;
+    standIn = true;
+    buildGlsl(STAND_IN_VERTEX, STAND_IN_FRAGMENT);
+    return false;
 }
 
 // An ARB program's name, or 0 with the error in *log.

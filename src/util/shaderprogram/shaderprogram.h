@@ -26,6 +26,7 @@ public:
     GLuint vertexProgramARB = 0;    // ARB vertex program name (ARB kind only)
     GLuint fragmentProgramARB = 0;  // ARB fragment program name (ARB kind only)
     int isARB = 0;                  // 1 for the ARB kind, 0 for GLSL and the empty program
+    bool standIn = false;           // creator mode: its files did not build, it draws magenta
 
     // Builds the program from two files, or the empty program when either name is null. GLSL
     // sources get `defines` (preprocessor lines, such as "#define LIGHTS 4") after their #version
@@ -45,6 +46,7 @@ public:
 private:
     void buildArb(const char* vertexSource, const char* fragmentSource);
     void buildGlsl(const char* vertexSource, const char* fragmentSource);
+    bool buildForgiving(char* vertexSource, char* fragmentSource, const char* defines, std::string* log);
     GLint uniformLocation(const char* name);
 };
 
@@ -57,6 +59,11 @@ bool shaderProgramReload(ShaderProgram* program, std::string* log);
 // Reloads every program built from files so far; returns how many kept their old one, with one
 // paragraph per failure ("vert + frag: log") added to *problems; *count gets how many were tried.
 int shaderProgramReloadAll(int* count, std::string* problems);
+// Creator mode: from now on a GLSL program whose files are missing or do not build is made as a
+// flat magenta stand-in (its uniforms ignored), the reason kept in shaderProgramLoadProblems and
+// on standard error, so a reload can bring the real one. Otherwise such a program is fatal.
+void shaderProgramForgiveLoadFailures(bool forgive);
+const std::string& shaderProgramLoadProblems();
 
 // Reads one shader source file (the name as given, else inside the shader directory).
 // Returns a malloc'd zero-terminated text the caller frees, or null when neither file opens.

@@ -200,6 +200,51 @@ bool textureDecodeFile(const char* fileName, Texture* texture)
     return loaded;
 }
 
+// >> creator mode: failures that a reload can mend
+static bool s_forgiveLoadFailures;
+static std::string s_loadProblems;
+
+void textureForgiveLoadFailures(bool forgive) { s_forgiveLoadFailures = forgive; }
+const std::string& textureLoadProblems() { return s_loadProblems; }
+
+// Decodes with every box of the loaders turned into *why (the show goes on); false when the file
+// does not decode, with nothing left in imageData.
+static bool decodeWithoutBoxes(const char* fileName, Texture* texture, std::string* why)
+{
+    bool decoded = false;
+    platformDeferBoxesOnThisThread(true);
+    try {
+        std::lock_guard<std::mutex> decoding(imageDecodeLock());
+        decoded = textureDecodeFile(fileName, texture);
+    } catch (const PlatformBoxDeferred& box) {
+        decoded = false;
+        *why = box.text;
+    }
+    platformDeferBoxesOnThisThread(false);
+    if (decoded && texture->imageData && !texture->isFloat) return true;
+    free(texture->imageData);
+    texture->imageData = nullptr;
+    if (why->empty()) *why = "does not decode";
+    return false;
+}
+
+// A 2 x 2 magenta picture in place of one that did not load, until a reload brings the real one.
+void Texture::standInPicture(const char* fileName, const std::string& why)
+{
+    static const unsigned char MAGENTA[4] = {255, 0, 255, 255};
+    width = height = 2;
+    format = GL_RGBA;
+    bitsPerPixel = 32;
+    imageData = (unsigned char*)malloc(16);
+    if (!imageData) FATAL("Out of memory for a stand-in picture");
+    for (int i = 0; i < 4; i++) memcpy(imageData + 4 * i, MAGENTA, 4);
+    std::string line = std::string(fileName) + ": " + why + " (shown magenta until reloaded)";
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    s_loadProblems += line + "\n";
+    fprintf(stderr, "halvoren: %s\n", line.c_str());
+}
+
 bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn, bool useMipmapsIn, bool repeat)
 {
     minFilter = minFilterIn;
@@ -210,7 +255,14 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
 
     // Pictures of the archive may already be decoded on the prefetch thread.
     bool loaded = imagePrefetchTake(fileName, this);
-    if (!loaded) {
+    if (!loaded && s_forgiveLoadFailures) {
+        std::string why;
+        loaded = decodeWithoutBoxes(fileName, this, &why);
+        if (!loaded) {
+            standInPicture(fileName, why);
+            loaded = true;
+        }
+    } else if (!loaded) {
         std::lock_guard<std::mutex> decoding(imageDecodeLock());
         loaded = textureDecodeFile(fileName, this);
     }
@@ -301,19 +353,10 @@ bool textureReload(Texture* texture, std::string* why)
     }
     Texture fresh;
     fresh.greyAsOneChannel = texture->greyAsOneChannel;
-    // The loaders' boxes go to standard error only: a broken file is the creator's to fix.
-    bool headless = platformHeadlessBoxes();
-    platformSetHeadlessBoxes(true);
-    bool decoded;
-    {
-        std::lock_guard<std::mutex> decoding(imageDecodeLock());
-        decoded = textureDecodeFile(name, &fresh);
-    }
-    platformSetHeadlessBoxes(headless);
-    if (!decoded || !fresh.imageData || fresh.isFloat) {
-        free(fresh.imageData);
-        fresh.imageData = nullptr;
-        *why = image->fileName + ": does not decode (the loader's reason is on standard error)";
+    // A broken file is the creator's to fix: the loaders' boxes, fatal ones included, become *why.
+    std::string reason;
+    if (!decodeWithoutBoxes(name, &fresh, &reason)) {
+        *why = image->fileName + ": " + reason;
         return false;
     }
     if (fresh.greyAsOneChannel) textureReduceGreyToOneChannel(&fresh);

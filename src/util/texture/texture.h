@@ -51,6 +51,9 @@ public:
     void resize(unsigned int newWidth, unsigned int newHeight);
     float aspectRatio();
 
+    // Creator mode: a picture that did not load (see textureForgiveLoadFailures).
+    void standInPicture(const char* fileName, const std::string& why);
+
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 };
@@ -68,6 +71,11 @@ bool textureReload(Texture* texture, std::string* why);
 // Reloads every live texture loaded from a file; returns how many kept their old picture, one
 // line each added to *problems; *count gets how many were tried.
 int textureReloadAll(int* count, std::string* problems);
+// Creator mode: from now on a picture that does not load is shown as a small magenta stand-in,
+// its reason kept in textureLoadProblems (one line each) and on standard error, so a reload can
+// bring it once the file is mended. Loading a texture is otherwise fatal on every failure.
+void textureForgiveLoadFailures(bool forgive);
+const std::string& textureLoadProblems();
 
 // A grey picture (every pixel's channels within GREY_TOLERANCE of each other, alpha opaque) as one
 // luminance channel, the mean of its three: imageData shrinks in place to GL_LUMINANCE, 8 bits a
