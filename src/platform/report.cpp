@@ -34,16 +34,19 @@ static std::string formatted(const char* format, va_list args)
     vsnprintf(message, sizeof message, format, args);
     return message;
 }
+#define THROW_IF_DEFERRED(format)                                                                    \
+    do {                                                                                             \
+        if (!platformBoxesDeferred()) break;                                                         \
+        va_list deferredArgs;                                                                        \
+        va_start(deferredArgs, format);                                                              \
+        std::string deferredMessage = formatted(format, deferredArgs);                               \
+        va_end(deferredArgs);                                                                        \
+        throw PlatformBoxDeferred{deferredMessage};                                                  \
+    } while (0)
 
 void reportFatal(const char* file, int line, const char* format, ...)
 {
-    if (platformBoxesDeferred()) {
-        va_list args;
-        va_start(args, format);
-        std::string message = formatted(format, args);
-        va_end(args);
-        throw PlatformBoxDeferred{message};
-    }
+    THROW_IF_DEFERRED(format);
     char* caption = (char*)malloc(CAPTION_BYTES);
     snprintf(caption, CAPTION_BYTES, "Error in file %s:%i", file, line);
     char* message = (char*)malloc(MESSAGE_BYTES);
@@ -72,13 +75,7 @@ void reportFatalLocation(const char* file, int line)
 
 void reportErrorBox(const char* format, ...)
 {
-    if (platformBoxesDeferred()) {
-        va_list args;
-        va_start(args, format);
-        std::string message = formatted(format, args);
-        va_end(args);
-        throw PlatformBoxDeferred{message};
-    }
+    THROW_IF_DEFERRED(format);
     char* message = (char*)malloc(MESSAGE_BYTES);
     va_list args;
     va_start(args, format);
@@ -90,13 +87,7 @@ void reportErrorBox(const char* format, ...)
 
 void reportLoaderWarning(const char* file, int line, const char* format, ...)
 {
-    if (platformBoxesDeferred()) {
-        va_list args;
-        va_start(args, format);
-        std::string message = formatted(format, args);
-        va_end(args);
-        throw PlatformBoxDeferred{message};
-    }
+    THROW_IF_DEFERRED(format);
     char caption[CAPTION_BYTES];
     snprintf(caption, sizeof caption, "ERROR at %s:%i", file, line);
     char* message = (char*)malloc(MESSAGE_BYTES);
