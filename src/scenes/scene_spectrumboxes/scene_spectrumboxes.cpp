@@ -249,6 +249,6 @@ void SpectrumBoxes::draw()
     }
     glDisable(GL_CULL_FACE);
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }

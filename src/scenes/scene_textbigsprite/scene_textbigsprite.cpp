@@ -60,6 +60,6 @@ void TextBigSprite::draw()
     fbo->bindForDrawing(true);
     ascii->draw();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }

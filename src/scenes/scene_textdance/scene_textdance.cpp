@@ -68,6 +68,6 @@ void TextDance::draw()
     fbo->bindForDrawing(true);
     ascii->draw();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }
