@@ -8,6 +8,7 @@ packages=(
   libkissfft-dev libfltk1.3-dev fluid xfonts-75dpi xfonts-base
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev
   xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri glslang-tools gdb
+  ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do
