@@ -62,13 +62,15 @@ TEST(OfflineTools, CaptureReportsAFailingFfmpegAndLeavesNoPartFile)
 {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
     mkdir("fakebin", 0755);
-    writeTestFile("fakebin/ffmpeg", std::string("#!/bin/sh\necho 'fake ffmpeg: refusing' >&2\nexit 3\n"));
+    writeTestFile("fakebin/ffmpeg", std::string("#!/bin/sh\necho \"fake ffmpeg refusing: $*\" >&2\nexit 3\n"));
     chmod("fakebin/ffmpeg", 0755);
     std::string tool = std::string(HALVOREN_BINARY_DIR) + "/tools/render/halvoren-capture";
     std::string command = "PATH=$PWD/fakebin:$PATH " + tool + " --data " + sourcePath("") +
-                          " --out failing --from 100 --to 101 --fps 15 --width 160 --height 90 >/dev/null 2>failing.err";
+                          " --out failing --from 100 --to 101 --fps 15 --width 159 --height 90 --round >/dev/null 2>failing.err";
     EXPECT_EQ(system(command.c_str()), 1 << 8) << readTestText("failing.err");
     EXPECT_NE(readTestText("failing.err").find("ffmpeg failed (exit code 3)"), std::string::npos) << readTestText("failing.err");
+    // --round: the odd width became even, and so did the frames ffmpeg was told of.
+    EXPECT_NE(readTestText("failing.err").find("-s 160x90"), std::string::npos) << readTestText("failing.err");
     EXPECT_TRUE(readTestFile("failing/segment_000000.mp4.part").empty());
     EXPECT_TRUE(readTestFile("failing/segment_000000.mp4").empty());
 }
