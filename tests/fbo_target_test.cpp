@@ -105,6 +105,27 @@ TEST(Fbo, ConstructsCompleteAndLeavesDefaultBound)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
+// A tool renders the show off-screen: every return to the screen, the Fbo's own included, goes to
+// the framebuffer that stands for it.
+TEST(Fbo, ReturnsToTheScreenTargetThatStandsForTheWindow)
+{
+    REQUIRE_GL_WINDOW();
+    Fbo screen;
+    fboSetScreenTarget(screen.framebufferId);
+    Fbo fbo;
+    EXPECT_EQ(boundFramebuffer(), (GLint)screen.framebufferId);
+    fbo.resize(64, 32);
+    EXPECT_EQ(boundFramebuffer(), (GLint)screen.framebufferId);
+    fbo.bindForDrawing(false);
+    fboBindScreen();
+    glPopAttrib();
+    EXPECT_EQ(boundFramebuffer(), (GLint)screen.framebufferId);
+    fboSetScreenTarget(0);
+    fboBindScreen();
+    EXPECT_EQ(boundFramebuffer(), 0);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
 TEST(Fbo, ResizeRecreatesTexturesAndSameSizeDoesNothing)
 {
     REQUIRE_GL_WINDOW();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 static int run(const std::string& tool, const std::string& arguments, const char* errors = "/dev/null")
@@ -34,8 +35,44 @@ TEST(OfflineTools, BadArgumentsGetUsageAndExitCodeTwo)
         "--frobnicate 1",
     };
     for (const char* c : renderCases) EXPECT_EQ(run("halvoren-render", c), 2) << c;
-    const char* captureCases[] = {"--fps 0", "--from 10 --to 5", "--to", "--width 100000", "--what 1"};
+    const char* captureCases[] = {
+        "--fps 0", "--fps 60000/0", "--fps 1/2", "--fps 60/", "--fps /1001", "--fps 241",
+        "--from 10 --to 5", "--to", "--from -1", "--width 100000", "--width 7682", "--height 4322",
+        "--crf 52", "--crf 1.5", "--segment 0", "--samples 99", "--png --lossless", "--out ''", "--what 1",
+        "--width 1281",  // odd: H.264 in yuv420p needs even sides unless --round
+    };
     for (const char* c : captureCases) EXPECT_EQ(run("halvoren-capture", c), 2) << c;
+    ASSERT_EQ(run("halvoren-capture", "--height 721", "odd.err"), 2);
+    EXPECT_NE(readTestText("odd.err").find("--round makes it 1280 x 722"), std::string::npos) << readTestText("odd.err");
+}
+
+// Before anything renders: a clear message and exit code 1.
+TEST(OfflineTools, CaptureWithoutFfmpegOrAWritableFolderSaysSo)
+{
+    std::string tool = std::string(HALVOREN_BINARY_DIR) + "/tools/render/halvoren-capture";
+    EXPECT_EQ(system(("PATH=/nonexistent " + tool + " --out clip 2>noffmpeg.err").c_str()), 1 << 8);
+    EXPECT_NE(readTestText("noffmpeg.err").find("ffmpeg is not installed"), std::string::npos);
+    EXPECT_EQ(run("halvoren-capture", "--png --out /proc/no-such-folder", "nofolder.err"), 1);
+    EXPECT_NE(readTestText("nofolder.err").find("cannot write into the folder /proc/no-such-folder"), std::string::npos)
+        << readTestText("nofolder.err");
+}
+
+// An ffmpeg that fails is reported, and leaves no half-written segment behind.
+TEST(OfflineTools, CaptureReportsAFailingFfmpegAndLeavesNoPartFile)
+{
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    mkdir("fakebin", 0755);
+    writeTestFile("fakebin/ffmpeg", std::string("#!/bin/sh\necho \"fake ffmpeg refusing: $*\" >&2\nexit 3\n"));
+    chmod("fakebin/ffmpeg", 0755);
+    std::string tool = std::string(HALVOREN_BINARY_DIR) + "/tools/render/halvoren-capture";
+    std::string command = "PATH=$PWD/fakebin:$PATH " + tool + " --data " + sourcePath("") +
+                          " --out failing --from 100 --to 101 --fps 15 --width 159 --height 90 --round >/dev/null 2>failing.err";
+    EXPECT_EQ(system(command.c_str()), 1 << 8) << readTestText("failing.err");
+    EXPECT_NE(readTestText("failing.err").find("ffmpeg failed (exit code 3)"), std::string::npos) << readTestText("failing.err");
+    // --round: the odd width became even, and so did the frames ffmpeg was told of.
+    EXPECT_NE(readTestText("failing.err").find("-s 160x90"), std::string::npos) << readTestText("failing.err");
+    EXPECT_TRUE(readTestFile("failing/segment_000000.mp4.part").empty());
+    EXPECT_TRUE(readTestFile("failing/segment_000000.mp4").empty());
 }
 
 static bool fileExists(const std::string& path) { return !readTestFile(path).empty(); }
@@ -72,7 +109,7 @@ TEST(OfflineTools, CaptureWritesAsManyFramesAsItsAudioLasts)
 {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
     // Two beats at 140 beats per minute and 15 frames per second: 6/7 s, 12 whole frames.
-    ASSERT_EQ(run("halvoren-capture", "--data " + sourcePath("") + " --out clip --from 100 --to 102 --fps 15 "
+    ASSERT_EQ(run("halvoren-capture", "--data " + sourcePath("") + " --png --out clip --from 100 --to 102 --fps 15 "
                   "--width 160 --height 90 >capture.out", "capture.err"), 0) << readTestText("capture.err");
     int frames = 0;
     char name[64];

@@ -5,6 +5,10 @@
 // output are virtual, and message boxes go to standard error (questions answered OK; a fatal
 // report still exits with code 1). A run is deterministic: the same options and frame times give
 // the same pixels. Needs an X display (Xvfb) for the OpenGL window.
+//
+// Off-screen: the show draws into a framebuffer of the picture's size (up to 7680 x 4320, any
+// screen), multisampled when asked and resolved before it is read; the window stays small. Every
+// scene reaches that framebuffer through fboBindScreen, so the pictures are the window's.
 #pragma once
 
 #include "image.h"
@@ -14,17 +18,38 @@
 
 class Demo;
 
-struct OfflineOptions {
-    int width = 1280;    // window and picture size in pixels
-    int height = 720;
-    int samples = 0;     // multisampling; the picture is resolved before it is read
-    std::string archive; // the packed archive to read ("data.hlv" when both are empty)
-    std::string dataDir; // or: loose files, names resolved inside this folder
-    bool record = false; // with dataDir: record every file the show opens (dataEntries())
+enum {
+    OFFLINE_MAX_WIDTH = 7680, // 8K UHD
+    OFFLINE_MAX_HEIGHT = 4320,
+    OFFLINE_MIN_SIDE = 16,
 };
+
+struct OfflineOptions {
+    int width = 1280;      // picture size in pixels (and the window's, unless off-screen)
+    int height = 720;
+    int samples = 0;       // multisampling; the picture is resolved before it is read
+    std::string archive;   // the packed archive to read ("data.hlv" when both are empty)
+    std::string dataDir;   // or: loose files, names resolved inside this folder
+    bool record = false;   // with dataDir: record every file the show opens (dataEntries())
+    bool offscreen = false; // draw into a framebuffer of width x height instead of the window
+    // Tests only: drawn over every finished frame before it is read (the show never has one).
+    void (*overlay)(Demo* demo, int width, int height) = nullptr;
+};
+
+// Frames per second as a ratio: 60/1, or 60000/1001 for NTSC's 59.94.
+struct FrameRate {
+    int64_t num = 60;
+    int64_t den = 1;
+};
+enum { FRAME_RATE_MAX = 240, FRAME_RATE_MAX_TERM = 1000000 };
 
 // A whole argument as a number, or false.
 bool offlineParseNumber(const char* text, double* value);
+// A frame rate from 1 to 240 as a whole or decimal number ("60", "29.5") or a ratio ("60000/1001"),
+// reduced; false when it is none of these.
+bool offlineParseRate(const char* text, FrameRate* rate);
+// Show time of frame `index` of a run that starts at `fromSeconds`.
+double frameSeconds(double fromSeconds, FrameRate rate, int64_t index);
 // Takes one of the options both tools share (--width, --height, --samples, --archive, --data):
 // 1 when taken, 0 when `option` is none of them, -1 with *error set when its value is bad.
 int offlineParseOption(const char* option, const char* value, OfflineOptions* options, const char** error);
@@ -36,8 +61,9 @@ struct OfflineSession {
     long framesRendered = 0;   // frames simulated since offlineOpen
 };
 
-// Opens the window, loads the data and builds the Demo, started at show time 0. False (with the
-// reason on standard error) when the window cannot be opened; asset problems are fatal reports.
+// Opens the window (and the off-screen framebuffer when asked), loads the data and builds the Demo,
+// started at show time 0. False (with the reason on standard error) when the window or the
+// framebuffer cannot be made; asset problems are fatal reports.
 bool offlineOpen(OfflineSession* session, const OfflineOptions& options);
 
 // The asset manifest: every name the show opened while it was built (a session opened with
@@ -49,9 +75,6 @@ double offlineBeatToSeconds(const OfflineSession& session, double beat);
 double offlineSecondsToBeat(const OfflineSession& session, double seconds);
 // Length of the song in seconds.
 double offlineSongSeconds(const OfflineSession& session);
-// The asset manifest: every name the show opened while it was built (a session opened with
-// `record`), in load order, one per line after a comment header.
-std::string offlineManifest();
 
 // Show time of a beat for a picture: past the end of the song, the time of its last frame at
 // `fps` (and *pastEnd set).
@@ -68,6 +91,22 @@ std::vector<Image> offlineRenderTimes(OfflineSession* session, double fromSecond
                                       const std::vector<double>& captureSeconds,
                                       void (*onPicture)(size_t index, const Image& picture, void* user) = nullptr,
                                       void* user = nullptr);
+
+// What offlineStreamFrames does with the frames it renders.
+struct OfflineStream {
+    int64_t count = 0;     // frames 0 .. count - 1, frame k at fromSeconds + k / rate
+    int64_t firstKept = 0; // earlier frames are rendered (the show's state needs them) but not read
+    // Each kept frame, in order: RGBA rows of width x 4 bytes, bottom row first. False stops.
+    bool (*onFrame)(int64_t index, const uint8_t* rgba, void* user) = nullptr;
+    // Every frame once drawn, kept or not (progress, interruption). False stops.
+    bool (*onRendered)(int64_t index, void* user) = nullptr;
+    void* user = nullptr;
+};
+// Renders the frames and hands over the kept ones. The reads go through READBACK_DEPTH pixel
+// buffers where the driver has them, so a frame is read while the next ones render. True when
+// every frame was handed over; false when a callback stopped it or a buffer could not be read.
+enum { READBACK_DEPTH = 3 };
+bool offlineStreamFrames(OfflineSession* session, double fromSeconds, FrameRate rate, const OfflineStream& stream);
 
 // A timeline window: a distinct set of active rows (bit i: TIMELINE row i), with the longest
 // stretch of the song that shows exactly that set and two beats inside it, at a third and two

@@ -7,7 +7,9 @@
 // --from BEAT (start simulating there instead of at 0, every scene fresh as after the player's
 // seek: a quick preview), --archive FILE (default
 // "data.hlv") or --data DIR (loose files under DIR, the folder that holds data/), --samples N,
-// --stats (print the frame-time, memory and start-up report at the end, as the show does).
+// --stats (print the frame-time, memory and start-up report at the end, as the show does),
+// --offscreen (draw into a framebuffer of the picture's size instead of the window, as
+// halvoren-capture does: any size on any screen).
 // With one --beat the picture goes to FILE.png, with several to FILE-<beat>.png. A beat past the
 // end of the song renders the song's last frame and says so. Bad arguments: usage, exit code 2.
 //
@@ -34,7 +36,7 @@ static int usage(const char* why)
             "usage: halvoren-render --beat B [--beat B ...] --out FILE.png [options]\n"
             "       halvoren-render --contact-sheet FILE.png [--beat B ...] [options]\n"
             "       halvoren-render --data DIR --write-manifest FILE\n"
-            "options: --width W --height H --fps F --from BEAT --samples N --stats\n"
+            "options: --width W --height H --fps F --from BEAT --samples N --stats --offscreen\n"
             "         --archive FILE | --data DIR\n",
             why);
     return 2;
@@ -61,6 +63,10 @@ int main(int argc, char** argv)
         if (!strcmp(arg, "--stats")) {
             if (!stats) frameStatsEnable();
             stats = true;
+            continue;
+        }
+        if (!strcmp(arg, "--offscreen")) {
+            options.offscreen = true;
             continue;
         }
         if (i + 1 >= argc) return usage("every option takes a value");

@@ -11,6 +11,7 @@ packages=(
   libxcursor-dev libxinerama-dev patchelf
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev
   xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri glslang-tools gdb
+  ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

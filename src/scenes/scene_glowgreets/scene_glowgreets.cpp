@@ -111,7 +111,7 @@ static void blurIntoGlow(GlowGreets* scene, Texture* mask)
     ShaderProgram::unbindAll();
     glPopAttrib();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }
 
@@ -159,7 +159,7 @@ void GlowGreets::draw()
     CHECK_GL();
 
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
 }
 
 void GlowGreets::resize(int newWidth, int newHeight)

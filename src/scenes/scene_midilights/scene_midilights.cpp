@@ -275,7 +275,7 @@ void MIDILights::draw()
     glowBuffer->bindForDrawing(true);
     renderKeyboard(&pressedKeyboard, true, false);
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
 
     // Main pass over the shared picture: the keys that are up, then the pressed ones.
     fbo->bindForDrawing(false);
@@ -307,7 +307,7 @@ void MIDILights::draw()
     haloBuffer->drawAttachments();
     textureSetModulateScale(1.0f);
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }
 

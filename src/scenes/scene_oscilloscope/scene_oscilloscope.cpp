@@ -53,6 +53,6 @@ void Oscilloscope::draw()
     for (int k = 0; k < OSCILLOSCOPE_POINTS; k++) glVertex2f(trace[k * 2], trace[k * 2 + 1]);
     glEnd();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }

@@ -71,6 +71,6 @@ void RandomSSPics::draw()
     glBindTexture(GL_TEXTURE_2D, pictures[n]->textureId);
     drawUnitSquare();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }

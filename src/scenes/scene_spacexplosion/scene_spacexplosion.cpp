@@ -176,7 +176,7 @@ void Spacexplosion::draw()
         glEnd();
     }
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
     CHECK_GL();
 }

@@ -249,7 +249,7 @@ void SpectrumBoxes::draw()
     }
     glDisable(GL_CULL_FACE);
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }
 

@@ -60,7 +60,7 @@ void TextBigSprite::draw()
     fbo->bindForDrawing(true);
     ascii->draw();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }
 

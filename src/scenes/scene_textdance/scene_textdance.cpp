@@ -68,7 +68,7 @@ void TextDance::draw()
     fbo->bindForDrawing(true);
     ascii->draw();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }
 

@@ -73,7 +73,7 @@ void TextFire::draw()
     fbo->bindForDrawing(true);
     ascii->draw();
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
     CHECK_GL();
 }
 

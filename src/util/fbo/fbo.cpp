@@ -14,6 +14,12 @@ static int64_t s_renderbufferBytesHeld;
 
 int64_t fboRenderbufferBytesHeld() { return s_renderbufferBytesHeld; }
 
+static GLuint s_screenTarget; // 0: the window
+
+void fboSetScreenTarget(GLuint framebuffer) { s_screenTarget = framebuffer; }
+GLuint fboScreenTarget() { return s_screenTarget; }
+void fboBindScreen() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, s_screenTarget); }
+
 static const GLenum DRAW_BUFFER_LIST[] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT,
                                           GL_COLOR_ATTACHMENT2_EXT, GL_COLOR_ATTACHMENT3_EXT};
 
@@ -55,7 +61,7 @@ Fbo::Fbo()
     createDepthBuffer();
     addColorAttachment();
     checkComplete();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
 }
 
 void Fbo::createDepthBuffer()
@@ -124,7 +130,7 @@ void Fbo::resize(int newWidth, int newHeight)
         CHECK_GL();
     }
     checkComplete();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fboBindScreen();
 }
 
 void Fbo::bindForDrawing(bool clear)

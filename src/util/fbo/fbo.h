@@ -6,6 +6,9 @@
 // support the size becomes square, the largest power of two below the requested width. A size of 0
 // (a minimised window) is kept at 1 x 1. Drivers with fewer than 3 draw buffers are refused; at most
 // 3 attachments are drawn to at once. Every failure is fatal. An Fbo is never deleted.
+//
+// The screen: scenes return to it through fboBindScreen, never by binding framebuffer 0 themselves,
+// so a tool can render the whole show into an off-screen framebuffer (fboSetScreenTarget).
 #pragma once
 
 #include <GL/glew.h> // GLuint
@@ -39,8 +42,8 @@ public:
     // Creates a colour texture at the current size and attaches it next. The framebuffer must be bound.
     void addColorAttachment();
     // Binds the framebuffer, selects its attachments as draw buffers, pushes the viewport and sets it
-    // to the framebuffer's size, and clears when asked. The caller binds framebuffer 0 and calls
-    // glPopAttrib afterwards.
+    // to the framebuffer's size, and clears when asked. The caller returns with fboBindScreen and
+    // calls glPopAttrib afterwards.
     void bindForDrawing(bool clear);
     // Binds colour attachment `index` to GL_TEXTURE_2D on texture unit 0.
     void bindTexture(int index);
@@ -48,6 +51,12 @@ public:
     // Texturing and the viewport are the caller's.
     void drawAttachments();
 };
+
+// The framebuffer that stands for the screen: 0 (the window) unless a tool renders the show
+// off-screen. Every return to the screen binds it.
+void fboSetScreenTarget(GLuint framebuffer);
+GLuint fboScreenTarget();
+void fboBindScreen();
 
 // Bytes every live depth renderbuffer takes (colour attachments count as textures).
 int64_t fboRenderbufferBytesHeld();
