@@ -52,5 +52,12 @@ struct PlatformUtcTime {
 };
 PlatformUtcTime platformUtcNow();
 
+// How long this process has run, in nanoseconds; 0 when the system does not say.
+uint64_t platformProcessAgeNs();
+// Peak resident memory (Windows: peak working set) of the process in bytes; 0 when unknown.
+int64_t platformPeakResidentBytes();
+
+// Whether this thread has a current GL context.
+bool platformGlContextCurrent();
 // Address of a GL entry point, or null when the driver lacks it. Needs a current GL context.
 void* platformGetProcAddress(const char* name);
