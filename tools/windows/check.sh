@@ -40,6 +40,20 @@ fi
 export WINEPREFIX=$WORK/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [[ -d $WINEPREFIX ]] || { echo "check.sh: creating the Wine prefix"; wineboot -i >/dev/null 2>&1; }
 
+# >> a display of our own, for everything Wine runs: a Wine server started without one would
+# keep its desktop windowless for the programs after it
+rm -f "$OUT/display"
+Xvfb -displayfd 4 -screen 0 1280x720x24 -nolisten tcp 4>"$OUT/display" 2>"$OUT/xvfb.log" &
+xvfb=$!
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+for _ in $(seq 40); do [[ -s $OUT/display ]] && break; sleep 0.25; done
+export DISPLAY=:$(head -1 "$OUT/display")
+trap cleanup EXIT
+wineserver -k 2>/dev/null || true
+
 # >> 1. unit tests
 # The unpacked zip supplies the DLLs the tests need too.
 rm -rf "$OUT/program"
@@ -61,18 +75,6 @@ for test in "$WORK"/show/*_test.exe; do
 done
 echo "check.sh: unit tests under Wine: $passed passed, $failed failed"
 
-# >> a display of our own
-rm -f "$OUT/display"
-Xvfb -displayfd 4 -screen 0 1280x720x24 -nolisten tcp 4>"$OUT/display" 2>"$OUT/xvfb.log" &
-xvfb=$!
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-}
-for _ in $(seq 40); do [[ -s $OUT/display ]] && break; sleep 0.25; done
-export DISPLAY=:$(head -1 "$OUT/display")
-trap cleanup EXIT
-
 # Waits up to $2 seconds for a window named $1; prints its id.
 wait_window() {
   local id=""
@@ -84,10 +86,27 @@ wait_window() {
   return 1
 }
 
-# Saves window $1 as PNG $2; prints its mean brightness (0 black .. 1 white).
-shot() {
-  import -window "$1" "$2"
-  convert "$2" -colorspace Gray -format '%[fx:mean]' info:
+# Runs `wine halvoren.exe ARGS...` until a window named $1 shows, waits $2 seconds, saves the
+# window as $OUT/$3.png (its mean brightness, 0 black .. 1 white, lands in MEAN), presses key $4
+# in it and expects exit code $5. The program's output goes to $OUT/$3.log.
+MEAN=0
+play() {
+  local title=$1 seconds=$2 name=$3 key=$4 expected=$5 window code=0
+  shift 5
+  wine halvoren.exe "$@" >"$OUT/$name.log" 2>&1 &
+  local pid=$!
+  if window=$(wait_window "$title" 60); then
+    sleep "$seconds"
+    import -window "$window" "$OUT/$name.png"
+    MEAN=$(convert "$OUT/$name.png" -colorspace Gray -format '%[fx:mean]' info:)
+    echo "check.sh: $name: screenshot $OUT/$name.png, mean brightness $MEAN"
+    xdotool key --window "$window" "$key"
+  else
+    fail "$name: no window named '$title'"
+  fi
+  wait $pid || code=$?
+  echo "check.sh: $name: exit code $code after $key"
+  [[ $code == "$expected" ]] || fail "$name: exit code $code, not $expected (see $OUT/$name.log)"
 }
 
 # >> 2. the show
@@ -97,56 +116,18 @@ cd "$PROGRAM"
 version=$(wine halvoren.exe --version 2>&1 | tr -d '\r')
 echo "check.sh: halvoren.exe --version: $version"
 [[ $version == "halvoren $VERSION "* ]] || fail "--version printed '$version'"
-wine halvoren.exe --no-dialog --windowed --size 640x360 >"$OUT/show.log" 2>&1 &
-pid=$!
-if window=$(wait_window "halvoren demo engine" 60); then
-  sleep "$SHOW_SECONDS"
-  mean=$(shot "$window" "$OUT/show.png")
-  echo "check.sh: show screenshot $OUT/show.png, mean brightness $mean"
-  awk -v m="$mean" 'BEGIN { exit !(m > 0.02) }' || fail "the show's screenshot is black"
-  xdotool key --window "$window" Escape
-else
-  fail "no show window"
-fi
-code=0
-wait $pid || code=$?
-[[ $code == 0 ]] || fail "the show ended with $code after Escape (see $OUT/show.log)"
-echo "check.sh: show exit code $code"
+play "halvoren demo engine" "$SHOW_SECONDS" show Escape 0 --no-dialog --windowed --size 640x360
+awk -v m="$MEAN" 'BEGIN { exit !(m > 0.02) }' || fail "the show's screenshot is black"
 
-# >> 3. the settings dialog
+# >> 3. the settings dialog, left through Escape ("&Nah")
 rm -f default.cfg
-wine halvoren.exe >"$OUT/dialog.log" 2>&1 &
-pid=$!
-if window=$(wait_window "Halvoren Sound System" 60); then
-  sleep 2
-  mean=$(shot "$window" "$OUT/dialog.png")
-  echo "check.sh: dialog screenshot $OUT/dialog.png"
-  xdotool key --window "$window" Escape
-else
-  fail "no settings dialog"
-fi
-code=0
-wait $pid || code=$?
-[[ $code == 0 ]] || fail "the dialog left with $code after Escape"
-echo "check.sh: dialog exit code $code"
+play "Halvoren Sound System" 2 dialog Escape 0
 
 # >> 4. a damaged archive: version 0.3 in place of 0.2
 cp data.hlv "$OUT/damaged.hlv"
 printf '\x03' | dd of="$OUT/damaged.hlv" bs=1 seek=20 conv=notrunc status=none
-wine halvoren.exe --no-dialog --windowed --size 640x360 --archive "Z:$OUT/damaged.hlv" >"$OUT/damaged.log" 2>&1 &
-pid=$!
-if window=$(wait_window "Error in file" 60); then
-  sleep 1
-  shot "$window" "$OUT/damaged.png" >/dev/null
-  echo "check.sh: report screenshot $OUT/damaged.png"
-  xdotool key --window "$window" Return
-else
-  fail "no report box for the damaged archive"
-fi
-code=0
-wait $pid || code=$?
-[[ $code == 1 ]] || fail "the damaged archive ended with $code, not 1"
-echo "check.sh: damaged archive exit code $code; its report:"
+play "Error in file" 1 damaged Return 1 --no-dialog --windowed --size 640x360 --archive "Z:$OUT/damaged.hlv"
+echo "check.sh: damaged: its report:"
 tr -d '\r' <"$OUT/damaged.log" | sed 's/^/    /'
 expected=$'Error in file src/util/data/data.cpp:[0-9]+\nError in file src/util/data/data.cpp:[0-9]+\n\nExpected datafile format 0.2, got 0.3'
 if ! tr -d '\r' <"$OUT/damaged.log" | grep -Pzq "${expected//$'\n'/\\n}"; then fail "the report differs from the Linux program's"; fi
