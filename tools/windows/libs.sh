@@ -216,7 +216,13 @@ build() {
   fi
   local start=$SECONDS
   echo "libs.sh: building $package $version"
-  (build_"$package")
+  # The libraries' own compiler warnings go to a log; the end of it is shown if the build fails.
+  mkdir -p "$WORK/logs"
+  if ! (build_"$package") >"$WORK/logs/$package.log" 2>&1; then
+    tail -30 "$WORK/logs/$package.log" >&2
+    echo "libs.sh: $package failed (log: $WORK/logs/$package.log)" >&2
+    exit 1
+  fi
   mkdir -p "$DEPS/licences" "$DEPS/stamps"
   local copyright=$SOURCES/$package/debian/copyright
   [[ -f $copyright ]] || copyright=$SOURCES/$package/COPYING
