@@ -1,7 +1,9 @@
 // platform: the few operating-system services the show calls besides SDL and OpenGL.
 //
-// Message boxes (FLTK, always echoed to standard error), a pause, a monotonic nanosecond counter
-// and a wrapping millisecond tick, UTC time with milliseconds, and GL entry points.
+// Message boxes (FLTK on Linux, MessageBoxA on Windows; always echoed to standard error), a pause,
+// a monotonic nanosecond counter and a wrapping millisecond tick, UTC time with milliseconds, the
+// process's age and peak memory, and GL entry points. Each system's side is in platform_linux.cpp
+// or platform_win32.cpp.
 //
 // Virtual time: an embedding program (tests, the offline renderer) may switch the counter and the
 // tick to a caller-driven clock once at start-up, so a run is repeatable frame by frame.
