@@ -106,14 +106,20 @@ fetch() {
   local download=$SOURCES/download-$package
   rm -rf "$dir" "$download"
   mkdir -p "$download"
-  # An upstream signature (.asc) missing on the mirror is no reason to stop: the files themselves
-  # are checked against the index, and dpkg-source below checks them against the .dsc.
+  # apt checks each file it gets against the mirror's signed index. The mirror lacks some upstream
+  # signatures (.asc), so a failed download is judged below, file by file, not here.
   (cd "$download" && apt-get $apt_options source -qq --download-only "$package=$version" 2>&1 |
      grep -v -e unsandboxed -e '\.asc ' -e 'Failed to fetch some archives' || true)
-  local dsc
+  local dsc sum size file
   dsc=$(ls "$download"/*.dsc)
   grep -qxF "Version: $version" "$dsc" || { echo "libs.sh: $dsc is not version $version" >&2; exit 1; }
-  dpkg-source --no-check -x "$dsc" "$dir" >/dev/null 2>&1
+  # Every file the .dsc names must be there with its SHA-256; only an .asc may be missing.
+  while read -r sum size file; do
+    [[ $file == *.asc && ! -f $download/$file ]] && continue
+    echo "$sum  $download/$file" | sha256sum -c --quiet - ||
+      { echo "libs.sh: $file of $package is missing or damaged" >&2; exit 1; }
+  done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/s/^ \([0-9a-f]\{64\}\) \([0-9]*\) \(.*\)/\1 \2 \3/p' "$dsc")
+  dpkg-source --no-check -x "$dsc" "$dir" >/dev/null 2>&1 || { echo "libs.sh: cannot unpack $dsc" >&2; exit 1; }
   echo "$version" >"$dir/.version"
 }
 
