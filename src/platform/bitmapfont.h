@@ -1,8 +1,9 @@
 // bitmapfont: glyphs of a system bitmap font as OpenGL display lists.
 //
 // createBitmapFont builds 96 consecutive display lists for the character codes 32 to 127 from a
-// bold 24-pixel Courier X font (falling back to "fixed" when it is not installed), with
-// glXUseXFont on the current GLX context. The lists stay allocated for the whole run.
+// bold 24-pixel Courier font: on Linux an X font (falling back to "fixed" when it is not
+// installed) through glXUseXFont, on Windows "Courier New" through wglUseFontBitmapsA
+// (bitmapfont_linux.cpp, bitmapfont_win32.cpp). The lists stay allocated for the whole run.
 #pragma once
 
 #include <GL/glew.h> // GLuint; glew.h must come before any other GL header
@@ -13,5 +14,5 @@ struct BitmapFont {
     GLuint listBase; // first of BITMAP_FONT_GLYPHS display lists, for character BITMAP_FONT_FIRST_CHAR
 };
 
-// Needs a current GL context on an X display. Fatal when no font at all can be loaded.
+// Needs a current GL context. Fatal when no font at all can be loaded.
 void createBitmapFont(BitmapFont* font);

@@ -1,9 +1,10 @@
 // filewatch: is anything under a folder being changed? For creator mode's reload on save.
 //
-// Linux inotify on the folder and every folder below it at the start (a folder made later is not
-// watched; F5 still reloads). Non-blocking: fileWatchChanged drains what has happened.
+// Linux inotify (filewatch_linux.cpp) on the folder and every folder below it at the start (a
+// folder made later is not watched; F5 still reloads). Non-blocking: fileWatchChanged drains what has happened.
 // Limits: FILE_WATCH_MAX_FOLDERS folders; past that the rest is not watched (F5 still reloads).
-// Without inotify (another system, or the kernel's watch limit reached) fileWatchStart says false.
+// Without inotify (Windows: filewatch_win32.cpp, or the kernel's watch limit reached)
+// fileWatchStart says false, and F5 reloads.
 #pragma once
 
 enum { FILE_WATCH_MAX_FOLDERS = 512 };

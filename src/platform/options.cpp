@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h> // stat: --data must name a folder holding data/
-#include <unistd.h>   // readlink: the program's own folder
 
 #ifndef HALVOREN_VERSION
 #define HALVOREN_VERSION "unknown"
@@ -12,7 +11,6 @@
 
 enum {
     NUMBER_DIGITS_MAX = 5, // more than any accepted value has: longer numbers are refused unread
-    PATH_BYTES = 4096,
 };
 
 static const int SAMPLE_COUNTS[] = {0, 2, 4, 8, 16}; // the dialog's anti-aliasing choices
@@ -229,14 +227,4 @@ std::string playerArchivePath(const PlayerOptions& options, const std::string& p
     if (isFile(ARCHIVE) || programFolder.empty()) return ARCHIVE;
     std::string beside = programFolder + "/" + ARCHIVE;
     return isFile(beside) ? beside : ARCHIVE;
-}
-
-std::string programFolder()
-{
-    char path[PATH_BYTES];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return "";
-    std::string program(path, (size_t)length);
-    size_t slash = program.rfind('/');
-    return slash == std::string::npos ? "" : program.substr(0, slash);
 }

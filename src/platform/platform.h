@@ -1,7 +1,9 @@
 // platform: the few operating-system services the show calls besides SDL and OpenGL.
 //
-// Message boxes (FLTK, always echoed to standard error), a pause, a monotonic nanosecond counter
-// and a wrapping millisecond tick, UTC time with milliseconds, and GL entry points.
+// Message boxes (FLTK on Linux, MessageBoxA on Windows; always echoed to standard error), a pause,
+// a monotonic nanosecond counter and a wrapping millisecond tick, UTC time with milliseconds, the
+// process's age and peak memory, and GL entry points. Each system's side is in platform_linux.cpp
+// or platform_win32.cpp.
 //
 // Virtual time: an embedding program (tests, the offline renderer) may switch the counter and the
 // tick to a caller-driven clock once at start-up, so a run is repeatable frame by frame.
@@ -70,5 +72,12 @@ struct PlatformUtcTime {
 };
 PlatformUtcTime platformUtcNow();
 
+// How long this process has run, in nanoseconds; 0 when the system does not say.
+uint64_t platformProcessAgeNs();
+// Peak resident memory (Windows: peak working set) of the process in bytes; 0 when unknown.
+int64_t platformPeakResidentBytes();
+
+// Whether this thread has a current GL context.
+bool platformGlContextCurrent();
 // Address of a GL entry point, or null when the driver lacks it. Needs a current GL context.
 void* platformGetProcAddress(const char* name);

@@ -117,7 +117,8 @@ void formatGlError(unsigned int code, const char* file, int line, char* out, siz
 void checkGlError(const char* file, int line)
 {
     GLenum code = glGetError();
-    if (code == GL_NO_ERROR) return;
+    // Without a current context there is nothing to check (Windows answers GL_INVALID_OPERATION).
+    if (code == GL_NO_ERROR || !platformGlContextCurrent()) return;
     char* text = (char*)malloc(GL_TEXT_BYTES);
     formatGlError(code, file, line, text, GL_TEXT_BYTES);
     platformMessageBox(text, "OpenGL error detected", BOX_OK);

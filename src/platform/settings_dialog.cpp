@@ -22,6 +22,9 @@
 
 enum { COMBO_VISIBLE_DLU = 12 }; // a drop-down list's closed height
 
+// FLTK's Windows headers keep this one to the library itself; the library has it on every system.
+void fl_open_display();
+
 static struct {
     SettingsDialogModel model;
     int result;

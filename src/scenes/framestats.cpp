@@ -1,16 +1,14 @@
 // framestats: the frame-time report of --stats. See framestats.h.
 #include "scenes/framestats.h"
 
-#include "platform/platform.h"     // platformWallNanoseconds
+#include "platform/platform.h"     // platformWallNanoseconds, platformProcessAgeNs, platformPeakResidentBytes
 #include "util/fbo/fbo.h"          // fboRenderbufferBytesHeld
 #include "util/texture/texture.h"  // textureBytesHeld
 #include <GL/glew.h>               // timer queries
 #include <algorithm>
 #include <string.h>
 #include <string>
-#include <sys/resource.h>          // getrusage
 #include <time.h>
-#include <unistd.h>                // sysconf
 
 enum {
     QUERY_FRAMES = 4,              // frames of timer queries in flight before one is read back
@@ -97,34 +95,10 @@ std::vector<WindowFigures> windowFigures(const std::vector<float>& frameMs, cons
 }
 
 // >> recording
-// How long this process has run, from /proc (clock ticks since boot at its start); 0 when unknown.
-static uint64_t processAgeNs()
-{
-    FILE* f = fopen("/proc/self/stat", "r");
-    if (!f) return 0;
-    char text[1024];
-    size_t n = fread(text, 1, sizeof text - 1, f);
-    fclose(f);
-    text[n] = 0;
-    // The command name may hold spaces and brackets: fields are counted after the last ')'.
-    const char* p = strrchr(text, ')');
-    if (!p) return 0;
-    unsigned long long startTicks = 0;
-    int field = 2;
-    for (; *p && field < 22; p++)
-        if (*p == ' ') field++;
-    if (field != 22 || sscanf(p, "%llu", &startTicks) != 1) return 0;
-    long hz = sysconf(_SC_CLK_TCK);
-    struct timespec boot;
-    if (hz <= 0 || clock_gettime(CLOCK_BOOTTIME, &boot) != 0) return 0;
-    double age = (double)boot.tv_sec + boot.tv_nsec * 1e-9 - (double)startTicks / (double)hz;
-    return age > 0 ? (uint64_t)(age * 1e9) : 0;
-}
-
 void frameStatsEnable()
 {
     uint64_t now = platformWallNanoseconds();
-    uint64_t age = processAgeNs();
+    uint64_t age = platformProcessAgeNs();
     s_stats.enabled = true;
     s_stats.processStart = now > age ? now - age : 0;
     s_stats.frameMs.reserve(FRAME_STATS_RESERVED);
@@ -193,14 +167,6 @@ int64_t memoryFloorBytes(int windowWidth, int windowHeight, int samples, int64_t
     return textureBytesHeld() + fboRenderbufferBytesHeld() + window + songBytes;
 }
 
-// Peak resident memory of the process in bytes.
-static int64_t peakResidentBytes()
-{
-    struct rusage usage;
-    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
-    return (int64_t)usage.ru_maxrss * 1024;
-}
-
 std::string windowNameOf(uint32_t mask, const char* const* rowNames, int rowCount)
 {
     std::string name;
@@ -242,7 +208,7 @@ void frameStatsPrint(FILE* out, const char* const* rowNames, int rowCount, int64
         fprintf(out, "GPU time per scene: the driver lacks GL_ARB_timer_query\n");
     }
 
-    int64_t peak = peakResidentBytes();
+    int64_t peak = platformPeakResidentBytes();
     fprintf(out, "Memory: peak resident %.1f MB, floor %.1f MB (textures %.1f MB, renderbuffers %.1f MB), "
                  "peak above floor %.1f MB\n",
             peak / MB, memoryFloor / MB, textureBytesHeld() / MB, fboRenderbufferBytesHeld() / MB,

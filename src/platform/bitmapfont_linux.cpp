@@ -1,4 +1,4 @@
-// bitmapfont: display lists from an X bitmap font. See bitmapfont.h.
+// bitmapfont_linux: display lists from an X bitmap font. See bitmapfont.h.
 #include "platform/bitmapfont.h"
 
 #include "platform/report.h"
