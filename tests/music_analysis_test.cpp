@@ -6,6 +6,7 @@
 #include "util/music/audio.h"
 #include "util/music/midi.h"
 #include "util/music/music_analysis.h"
+#include "util/data/data.h" // setDataDirectory
 #include "test_support.h"
 #include <gtest/gtest.h>
 #include <math.h>
@@ -82,6 +83,7 @@ static Bytes songMidi()
 class VirtualMusic : public testing::Test {
 protected:
     Music* music = nullptr;
+    std::string folder;     // holds this test's data/ tree
     int16_t* pcm = nullptr; // the song as the back end decodes it
     uint64_t frames = 0;
 
@@ -90,11 +92,13 @@ protected:
         Bytes mp3 = readTestFile(sourcePath("tests/fixtures/sine344_2s.mp3"));
         ASSERT_FALSE(mp3.empty());
         ASSERT_EQ(audioDecodeMp3(mp3.data(), mp3.size(), &pcm, &frames), nullptr);
-        mkdir("data", 0755);
-        mkdir("data/common", 0755);
-        mkdir("data/common/music", 0755);
-        writeTestFile("data/common/music/dubr0lp.mp3", mp3);
-        writeTestFile("data/common/music/dubr0lp.mid", songMidi());
+        // A folder per test: CTest runs the cases as parallel processes, and one of them breaks
+        // the MIDI file on purpose.
+        folder = testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (const char* sub : {"", "/data", "/data/common", "/data/common/music"}) mkdir((folder + sub).c_str(), 0755);
+        writeTestFile(folder + "/data/common/music/dubr0lp.mp3", mp3);
+        writeTestFile(folder + "/data/common/music/dubr0lp.mid", songMidi());
+        setDataDirectory(folder.c_str());
         audioUseVirtualOutput(true);
         musicResetClock();
         music = new Music();
@@ -102,6 +106,7 @@ protected:
     }
     void TearDown() override
     {
+        setDataDirectory("");
         audioClose();
         audioUseVirtualOutput(false);
         free(pcm);
@@ -169,10 +174,10 @@ TEST_F(VirtualMusic, QueryFailuresReportFromMusic)
 
 TEST_F(VirtualMusic, LoadMidiFailures)
 {
-    writeTestFile("data/common/music/dubr0lp.mid", Bytes{'M', 'T', 'h', 'd', 1});
+    writeTestFile(folder + "/data/common/music/dubr0lp.mid", Bytes{'M', 'T', 'h', 'd', 1});
     EXPECT_EXIT(music->loadMidi(), testing::ExitedWithCode(1),
                 "midi.cpp:[0-9]+\n\n  Unknown header info, MIDI file format not recognized\n");
-    remove("data/common/music/dubr0lp.mid");
+    remove((folder + "/data/common/music/dubr0lp.mid").c_str());
     EXPECT_EXIT(music->loadMidi(), testing::ExitedWithCode(1),
                 "Failed to open file data.common.music.dubr0lp.mid");
 }
