@@ -46,6 +46,13 @@ bool platformBoxesDeferred();
 
 void platformSleepMs(uint32_t milliseconds);
 
+// Ctrl+C and SIGTERM while a blocking dialog is up: from platformCatchEndingSignals on they only
+// record their number (platformEndingSignal, else 0) for the dialog's loop to act on; the handlers
+// that were there before (SDL's) come back with platformRestoreEndingSignals.
+void platformCatchEndingSignals();
+int platformEndingSignal();
+void platformRestoreEndingSignals();
+
 // Before a second thread allocates large blocks that another thread frees: the C library's
 // default raises its thresholds as large blocks are freed, and then keeps a whole freed thread
 // heap resident. Fixed thresholds (large blocks from the heap, a free top beyond 16 MB given back)

@@ -8,6 +8,7 @@
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>       // fl_message, fl_choice, fl_message_title
 #include <malloc.h> // mallopt
+#include <signal.h> // sigaction
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -123,4 +124,27 @@ void platformBoundHeapRetention()
 {
     mallopt(M_MMAP_THRESHOLD, 32 << 20); // the largest the library allows
     mallopt(M_TRIM_THRESHOLD, 16 << 20);
+}
+
+enum { ENDING_SIGNAL_COUNT = 2 };
+static const int ENDING_SIGNALS[ENDING_SIGNAL_COUNT] = {SIGINT, SIGTERM};
+static struct sigaction s_savedHandlers[ENDING_SIGNAL_COUNT];
+static volatile sig_atomic_t s_endingSignal;
+
+static void onEndingSignal(int number) { s_endingSignal = number; }
+
+void platformCatchEndingSignals()
+{
+    struct sigaction ending;
+    memset(&ending, 0, sizeof ending);
+    ending.sa_handler = onEndingSignal; // without SA_RESTART a dialog's wait returns at once
+    sigemptyset(&ending.sa_mask);
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &ending, &s_savedHandlers[i]);
+}
+
+int platformEndingSignal() { return s_endingSignal; }
+
+void platformRestoreEndingSignals()
+{
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &s_savedHandlers[i], nullptr);
 }

@@ -9,6 +9,7 @@
 #include "platform/options.h" // programFolder
 #include "platform/platform.h"
 #include "platform/platform_system.h"
+#include <signal.h> // signal
 #include <stdio.h>
 #include <string>
 
@@ -122,3 +123,24 @@ int unsetenv(const char* name) { return _putenv((std::string(name) + "=").c_str(
 
 // The Windows heap hands large freed blocks back by itself.
 void platformBoundHeapRetention() {}
+
+// The C runtime's signal(): Ctrl+C in the console, and SIGTERM as raised inside the program.
+static void (*s_savedInterrupt)(int);
+static void (*s_savedTerminate)(int);
+static volatile sig_atomic_t s_endingSignal;
+
+static void onEndingSignal(int number) { s_endingSignal = number; }
+
+void platformCatchEndingSignals()
+{
+    s_savedInterrupt = signal(SIGINT, onEndingSignal);
+    s_savedTerminate = signal(SIGTERM, onEndingSignal);
+}
+
+int platformEndingSignal() { return s_endingSignal; }
+
+void platformRestoreEndingSignals()
+{
+    signal(SIGINT, s_savedInterrupt);
+    signal(SIGTERM, s_savedTerminate);
+}

@@ -6,6 +6,7 @@
 #include "platform/settings_dialog.h"
 
 #include "platform/config.h"
+#include "platform/platform.h" // platformCatchEndingSignals
 #include "platform/settings_logic.h"
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -16,9 +17,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H> // fl_width, fl_height: the font's size for dialog units
 #include <SDL.h>        // SDL_ListModes
-#include <signal.h>     // sigaction: Ctrl+C and SIGTERM end the program while the dialog is open
 #include <stdlib.h>     // exit
-#include <string.h>     // memset
 
 enum { COMBO_VISIBLE_DLU = 12 }; // a drop-down list's closed height
 
@@ -78,26 +77,8 @@ static void onVsync(Fl_Widget* w, void*)
 // While the dialog is up these signals end the program instead: the dialog closes and the
 // program exits at once with 128 + the signal's number, as a shell reports a program a signal
 // ended, through the usual exit hooks (SDL shuts down). SDL's handlers come back after the dialog.
-enum { ENDING_SIGNAL_COUNT = 2, SIGNAL_EXIT_BASE = 128 };
-static const int ENDING_SIGNALS[ENDING_SIGNAL_COUNT] = {SIGINT, SIGTERM};
+enum { SIGNAL_EXIT_BASE = 128 };
 static const double SIGNAL_CHECK_SECONDS = 0.1; // the longest a signal can wait to be seen
-static volatile sig_atomic_t s_endingSignal;
-
-static void onEndingSignal(int number) { s_endingSignal = number; }
-
-static void endOnSignals(struct sigaction* saved)
-{
-    struct sigaction ending;
-    memset(&ending, 0, sizeof ending);
-    ending.sa_handler = onEndingSignal; // without SA_RESTART the dialog's wait returns at once
-    sigemptyset(&ending.sa_mask);
-    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &ending, &saved[i]);
-}
-
-static void restoreSignals(const struct sigaction* saved)
-{
-    for (int i = 0; i < ENDING_SIGNAL_COUNT; i++) sigaction(ENDING_SIGNALS[i], &saved[i], nullptr);
-}
 
 // Fl_Choice treats '/', '&', '_' and '\' in item texts as menu syntax; resolution texts have none.
 static void fillChoice(Fl_Choice* choice, const std::vector<std::string>& items, int selected)
@@ -125,8 +106,7 @@ int showSettingsDialog(const DisplayMode* presetSize)
         !settingsSelectSize(&s_dialog.model, presetSize->width, presetSize->height, &settings))
         return SETTINGS_SIZE_NOT_LISTED;
 
-    struct sigaction sdlHandlers[ENDING_SIGNAL_COUNT];
-    endOnSignals(sdlHandlers);
+    platformCatchEndingSignals();
     fl_open_display();
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
     const char* sample = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -169,13 +149,13 @@ int showSettingsDialog(const DisplayMode* presetSize)
     window.show();
     run.take_focus();
 
-    while (window.shown() && !s_endingSignal) Fl::wait(SIGNAL_CHECK_SECONDS);
-    if (s_endingSignal) {
+    while (window.shown() && !platformEndingSignal()) Fl::wait(SIGNAL_CHECK_SECONDS);
+    if (platformEndingSignal()) {
         window.hide();
         Fl::flush();
-        exit(SIGNAL_EXIT_BASE + s_endingSignal);
+        exit(SIGNAL_EXIT_BASE + platformEndingSignal());
     }
-    restoreSignals(sdlHandlers);
+    platformRestoreEndingSignals();
     // Let the window really go away before SDL opens its own.
     Fl::flush();
     Fl::check();
