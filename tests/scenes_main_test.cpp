@@ -205,8 +205,8 @@ protected:
     void SetUp() override
     {
         const char* display = getenv("DISPLAY");
-        if (!display || !display[0]) GTEST_SKIP() << "no display";
-        if (capture("command -v xdotool xprop").empty()) GTEST_SKIP() << "xdotool or xprop missing";
+        if (!display || !display[0]) SKIP_UNLESS_REQUIRED("no display");
+        if (capture("command -v xdotool xprop").empty()) SKIP_UNLESS_REQUIRED("xdotool or xprop missing");
         ASSERT_TRUE(exists(SHOW)) << "build the target halvoren first";
         ASSERT_TRUE(exists(PACK)) << "build the target halvoren-pack first";
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -411,7 +411,7 @@ TEST_F(ShowRun, SizeGivenWithTheDialogIsPreselectedButNotSaved)
 // SDL_Quit instead and shows that it runs on the way out of the error report.
 TEST_F(ShowRun, ErrorExitStillShutsSdlDown)
 {
-    if (capture("command -v gdb").empty()) GTEST_SKIP() << "gdb missing";
+    if (capture("command -v gdb").empty()) SKIP_UNLESS_REQUIRED("gdb missing");
     std::string folder = prepareFolder("shutdown", shortSong(), false);
     writeTestFile(folder + "/watch.gdb", std::string("set breakpoint pending on\n"
                                                      "set startup-with-shell off\n"
@@ -442,7 +442,7 @@ TEST_F(ShowRun, ErrorExitStillShutsSdlDown)
 // window looks like any other from outside: a debugger records the program's own calls instead.
 TEST_F(ShowRun, FullScreenComesBackAfterAnAnsweredQuestion)
 {
-    if (capture("command -v gdb").empty()) GTEST_SKIP() << "gdb missing";
+    if (capture("command -v gdb").empty()) SKIP_UNLESS_REQUIRED("gdb missing");
     std::string folder = prepareFolder("fullscreen-question", longSong(), true);
     writeTestFile(folder + "/watch.gdb", std::string("set breakpoint pending on\n"
                                                      "set startup-with-shell off\n"

@@ -121,6 +121,26 @@ FILE* openFile(const char* name, const char* mode)
     return openLoose(name, mode);
 }
 
+bool readAsset(const char* name, size_t maxBytes, std::vector<uint8_t>* bytes)
+{
+    bytes->clear();
+    FILE* file = openFile(name, "rb");
+    if (!file) return false;
+    uint8_t buffer[65536];
+    size_t got;
+    bool ok = true;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (bytes->size() + got > maxBytes || !allocated([&] { bytes->insert(bytes->end(), buffer, buffer + got); })) {
+            ok = false;
+            break;
+        }
+    }
+    if (ferror(file)) ok = false;
+    fclose(file);
+    if (!ok) bytes->clear();
+    return ok;
+}
+
 // >> reading
 
 const char* parseChunkStream(const uint8_t* bytes, size_t size, std::vector<DataEntry>* entries)

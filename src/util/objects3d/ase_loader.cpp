@@ -3,7 +3,7 @@
 
 #include "platform/platform.h"         // platformMessageBox
 #include "platform/report.h"           // FATAL, FATAL_LOCATION, reportErrorBox
-#include "util/objects3d/objects3d.h"  // Objects3D, GeomObject, Material
+#include "util/objects3d/model.h"      // Model, GeomObject, Material
 #include "util/texture/texture.h"      // Texture
 
 #include <algorithm> // std::min
@@ -129,7 +129,7 @@ static void readVectorList(const std::string& text, const char* keyword, size_t 
 
 // >> material pass
 
-static bool scanMaterials(const std::string& text, Objects3D* model, AseScan* scan)
+static bool scanMaterials(const std::string& text, Model* model, AseScan* scan)
 {
     size_t pos = findFrom(text, "*MATERIAL ", 1);
     while (pos != NONE) {
@@ -175,7 +175,7 @@ static bool scanMaterials(const std::string& text, Objects3D* model, AseScan* sc
 
 // Reads one object starting at `object`; false when the pass ends here (a list is missing or the
 // verdict is set).
-static bool scanObject(const std::string& text, size_t object, size_t nextObject, Objects3D* model, AseScan* scan)
+static bool scanObject(const std::string& text, size_t object, size_t nextObject, Model* model, AseScan* scan)
 {
     GeomObject geom;
     auto beforeNext = [nextObject](size_t at) { return nextObject == NONE || at <= nextObject; };
@@ -277,7 +277,7 @@ static bool scanObject(const std::string& text, size_t object, size_t nextObject
     return true;
 }
 
-static void scanGeometry(const std::string& text, Objects3D* model, AseScan* scan)
+static void scanGeometry(const std::string& text, Model* model, AseScan* scan)
 {
     size_t object = findFrom(text, "*GEOMOBJECT ", 0);
     while (object != NONE) {
@@ -287,7 +287,7 @@ static void scanGeometry(const std::string& text, Objects3D* model, AseScan* sca
     }
 }
 
-void scanAse(const std::string& text, Objects3D* model, AseScan* scan)
+void scanAse(const std::string& text, Model* model, AseScan* scan)
 {
     *scan = AseScan();
     size_t scene = text.find("*SCENE_FILENAME ");
@@ -300,7 +300,7 @@ void scanAse(const std::string& text, Objects3D* model, AseScan* scan)
     scanGeometry(text, model, scan);
 }
 
-bool loadAse(const char* path, Objects3D* model)
+bool loadAse(const char* path, Model* model)
 {
     FILE* file = fopen(path, "r");
     if (!file) FATAL("Failed to open file %s", path);

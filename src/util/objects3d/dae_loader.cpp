@@ -2,8 +2,8 @@
 #include "util/objects3d/dae_loader.h"
 
 #include "platform/report.h"           // FATAL, CHECK_GL
-#include "util/data/data.h"            // openFile
-#include "util/objects3d/objects3d.h"  // Objects3D, SceneNode, GeomObject
+#include "util/data/data.h"            // readAsset
+#include "util/objects3d/model.h"      // Model, SceneNode, GeomObject
 #include "util/texture/texture.h"      // Texture
 
 #include <ctype.h>
@@ -26,7 +26,7 @@ struct DaeImage {
 };
 
 struct DaeParser {
-    Objects3D* model;
+    Model* model;
     DaeTextures* textures;
     std::vector<DaeImage> images;
     std::string* message;
@@ -604,7 +604,7 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
 {
     if (depth > DAE_MAX_NODE_DEPTH)
         return fail(p, "Node %s lies deeper than DAE_MAX_NODE_DEPTH (%i)", node->name.c_str(), DAE_MAX_NODE_DEPTH);
-    Objects3D* model = p->model;
+    Model* model = p->model;
     const char* name = node->name.c_str();
     for (const TiXmlElement* e = element->FirstChildElement(); e; e = e->NextSiblingElement()) {
         const char* kind = e->Value();
@@ -682,7 +682,7 @@ size_t daeModelBytesAllowed(size_t fileBytes)
     return DAE_MODEL_BYTES_PER_FILE_BYTE * fileBytes + DAE_MODEL_BYTES_CONSTANT;
 }
 
-bool parseDae(const char* documentText, const char* path, Objects3D* model, DaeTextures* textures, std::string* message)
+bool parseDae(const char* documentText, const char* path, Model* model, DaeTextures* textures, std::string* message)
 {
     DaeParser parser;
     parser.model = model;
@@ -735,25 +735,7 @@ bool parseDae(const char* documentText, const char* path, Objects3D* model, DaeT
     return true;
 }
 
-// Reads a whole asset through openFile; false when it cannot be opened or read.
-static bool readDocument(const char* path, std::vector<char>* bytes)
-{
-    FILE* file = openFile(path, "rb");
-    if (!file) return false;
-    char buffer[65536];
-    size_t got;
-    bool ok = true;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes->size() + got > DAE_MAX_FILE_BYTES) { ok = false; break; }
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    }
-    if (ferror(file)) ok = false;
-    fclose(file);
-    bytes->push_back('\0');
-    return ok;
-}
-
-static void loadTextures(Objects3D* model, const DaeTextures& textures, size_t count)
+static void loadTextures(Model* model, const DaeTextures& textures, size_t count)
 {
     std::vector<Texture*> loaded;
     for (size_t i = 0; i < count; i++) {
@@ -768,14 +750,15 @@ static void loadTextures(Objects3D* model, const DaeTextures& textures, size_t c
     }
 }
 
-bool loadDae(const char* path, Objects3D* model)
+bool loadDae(const char* path, Model* model)
 {
-    std::vector<char> bytes;
-    if (!readDocument(path, &bytes)) FATAL("Could not load %s. Error='%s'. Exiting.\n", path, "Failed to open file");
+    std::vector<uint8_t> bytes;
+    if (!readAsset(path, DAE_MAX_FILE_BYTES, &bytes)) FATAL("Could not load %s. Error='%s'. Exiting.\n", path, "Failed to open file");
+    bytes.push_back('\0');
     DaeTextures textures;
     std::string message;
     CHECK_GL();
-    bool parsed = parseDae(bytes.data(), path, model, &textures, &message);
+    bool parsed = parseDae((const char*)bytes.data(), path, model, &textures, &message);
     // Textures come before the geometry in the document's order, so their failures come first.
     loadTextures(model, textures, parsed ? textures.files.size() : textures.filesBeforeFailure);
     CHECK_GL();

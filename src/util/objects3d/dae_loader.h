@@ -1,5 +1,5 @@
-// dae_loader: COLLADA 1.4 documents (as written by the modelling tools of their day) into an
-// Objects3D, parsed with TinyXML from bytes read through openFile.
+// dae_loader: COLLADA 1.4 documents (as written by the modelling tools of their day) into a
+// Model, parsed with TinyXML from bytes read through openFile.
 //
 // Supports: perspective cameras placed by translate/rotate; point lights with attenuation;
 // materials with colours and at most one diffuse texture (effect -> sampler -> surface -> image);
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class Objects3D;
+struct Model;
 
 enum {
     DAE_MAX_XML_DEPTH = 512,        // element nesting the parser is asked to follow
@@ -53,7 +53,7 @@ struct DaeTextures {
 // Parses a zero-terminated COLLADA text. `path` is the document's name (for the directory and the
 // reports). Returns true with the model filled (textures not yet loaded), or false with the
 // report's message in *message.
-bool parseDae(const char* text, const char* path, Objects3D* model, DaeTextures* textures, std::string* message);
+bool parseDae(const char* text, const char* path, Model* model, DaeTextures* textures, std::string* message);
 
 // Loads the file into the model. Every failure is fatal (the program ends).
-bool loadDae(const char* path, Objects3D* model);
+bool loadDae(const char* path, Model* model);

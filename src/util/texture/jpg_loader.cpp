@@ -1,4 +1,4 @@
-// jpg_loader: JPEG images into a Texture, decoded by libjpeg.
+// jpg_loader: JPEG images into a LoadedImage, decoded by libjpeg.
 //
 // Accepts what libjpeg decodes to RGB: baseline and progressive, colour and grey-scale (grey comes
 // out with three equal channels), also when libjpeg decodes it with a warning (extraneous bytes
@@ -10,7 +10,7 @@
 
 #include "platform/report.h"           // FATAL, LOADER_WARNING
 #include "util/texture/image_buffer.h" // ImageBuffer
-#include "util/texture/texture.h"      // Texture, imageByteSize, readImageFile
+#include "util/texture/image_file.h"   // LoadedImage, imageByteSize, readImageFile
 #include <setjmp.h>
 #include <stdio.h>
 #include <string.h>
@@ -101,7 +101,7 @@ bool ImageBuffer::readJpeg(const char* fileName)
     return true;
 }
 
-bool loadJpg(const char* fileName, Texture& texture)
+bool loadJpg(const char* fileName, LoadedImage& texture)
 {
     ImageBuffer image;
     if (!image.readJpeg(fileName)) return false;

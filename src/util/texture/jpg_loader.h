@@ -1,11 +1,11 @@
-// jpg_loader: JPEG images into a Texture, decoded by libjpeg (see jpg_loader.cpp).
+// jpg_loader: JPEG images into a LoadedImage, decoded by libjpeg (see jpg_loader.cpp).
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
 
-class Texture;
+struct LoadedImage;
 struct ImageBuffer;
 
 // Decodes a JPEG held in memory into `image` (RGB, top row first). Null on success (with
@@ -16,4 +16,4 @@ const char* decodeJpeg(const uint8_t* bytes, size_t size, ImageBuffer* image, st
 // The ".jpg"/".jpeg" entry of Texture::load: 24-bit GL_RGB, bottom row first. False (silently)
 // when the file cannot be opened; a libjpeg error is a fatal report naming its message; a libjpeg
 // warning is written to standard error and the picture is shown.
-bool loadJpg(const char* fileName, Texture& texture);
+bool loadJpg(const char* fileName, LoadedImage& texture);

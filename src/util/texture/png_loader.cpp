@@ -17,7 +17,7 @@
 #include "util/texture/png_loader.h"
 
 #include "platform/report.h"      // LOADER_WARNING
-#include "util/texture/texture.h" // Texture, imageByteSize, readImageFile
+#include "util/texture/image_file.h" // LoadedImage, imageByteSize, readImageFile
 #include <stdlib.h>
 #include <string.h>
 #include <vector>
@@ -996,7 +996,7 @@ void RawPngDecoder::flip()
 
 // >> texture entry
 
-bool loadPng(const char* fileName, Texture& texture)
+bool loadPng(const char* fileName, LoadedImage& texture)
 {
     RawPngDecoder decoder;
     if (decoder.decode(fileName) == -1) return false;

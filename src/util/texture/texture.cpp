@@ -3,7 +3,6 @@
 
 #include "platform/platform.h"        // platformMessageBox
 #include "platform/report.h"          // FATAL, CHECK_GL
-#include "util/data/data.h"           // openFile
 #include "util/texture/bmp_loader.h"  // loadBmp
 #include "util/texture/jpg_loader.h"  // loadJpg
 #include "util/texture/png_loader.h"  // loadPng
@@ -33,34 +32,6 @@ uint64_t textureLevelBytes(uint32_t width, uint32_t height, uint32_t bytesPerTex
 }
 
 int64_t textureBytesHeld() { return s_textureBytesHeld; }
-
-size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel)
-{
-    if (width == 0 || height == 0 || bytesPerPixel == 0) return 0;
-    if (width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE) return 0;
-    // Both sides are at most 2^14, so the product fits 64 bits with room for any bytesPerPixel.
-    uint64_t bytes = (uint64_t)width * height * bytesPerPixel;
-    if (bytesPerPixel > 16 || bytes > IMAGE_MAX_BYTES) return 0;
-    return (size_t)bytes;
-}
-
-bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes)
-{
-    bytes->clear();
-    FILE* file = openFile(fileName, "rb");
-    if (!file) return false;
-    uint8_t buffer[65536];
-    size_t got;
-    bool ok = true;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes->size() + got > IMAGE_MAX_FILE_BYTES) { ok = false; break; }
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    }
-    if (ferror(file)) ok = false;
-    fclose(file);
-    if (!ok) bytes->clear();
-    return ok;
-}
 
 // True when `text`, lower-cased, contains `part` (lower case).
 static bool containsLowerCase(const char* text, const char* part)
@@ -97,7 +68,7 @@ bool textureRendererIsSoftware(const char* renderer)
 }
 
 Texture::Texture()
-    : imageData(nullptr), bitsPerPixel(0), width(0), height(0), format(0), textureId(0),
+    : textureId(0),
       wrapMode(GL_CLAMP_TO_EDGE), isFloat(false), useMipmaps(false), minFilter(GL_LINEAR), magFilter(GL_LINEAR),
       greyAsOneChannel(false), internalFormat(GL_RGBA8)
 {
