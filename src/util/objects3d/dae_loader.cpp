@@ -53,7 +53,7 @@ static bool fail(DaeParser* p, const char* format, ...)
 static bool charge(DaeParser* p, size_t bytes, const char* what, const char* name)
 {
     if (bytes > p->modelBytesAllowed - p->modelBytes)
-        return fail(p, "The %s of %s would take the model past %zu bytes (DAE_MODEL_BYTES_PER_FILE_BYTE x file size "
+        return fail(p, "%s %s would take the model past %zu bytes (DAE_MODEL_BYTES_PER_FILE_BYTE x file size "
                     "+ DAE_MODEL_BYTES_CONSTANT); refused",
                     what, name, p->modelBytesAllowed);
     p->modelBytes += bytes;
@@ -518,10 +518,10 @@ static bool readTriangles(DaeParser* p, const std::string& geometryId, const TiX
         if (cached == p->meshSources.end()) {
             std::vector<Vec4> values;
             if (!readSource(p, source, &values)) return false;
-            if (!charge(p, values.size() * sizeof(Vec4), "source", id.c_str())) return false;
+            if (!charge(p, values.size() * sizeof(Vec4), "Source", id.c_str())) return false;
             cached = p->meshSources.emplace(id, std::move(values)).first;
         }
-        if (!charge(p, cached->second.size() * sizeof(Vec4), "copy of source", id.c_str())) return false;
+        if (!charge(p, cached->second.size() * sizeof(Vec4), "A copy of source", id.c_str())) return false;
         *target = cached->second;
     }
 
@@ -545,11 +545,11 @@ static bool readTriangles(DaeParser* p, const std::string& geometryId, const TiX
         if (inputs[kind].offset < 0 || inputs[kind].offset >= stride)
             return fail(p, "Input offset %i of %s lies outside its %i inputs per corner", inputs[kind].offset,
                         geometryId.c_str(), stride);
-        if (!charge(p, indices.size() / stride / 3 * sizeof(IndexTriple), "index list", geometryId.c_str()))
+        if (!charge(p, indices.size() / stride / 3 * sizeof(IndexTriple), "The index list of", geometryId.c_str()))
             return false;
         pickTriples(indices, stride, inputs[kind].offset, lists[kind]);
     }
-    if (!charge(p, sizeof(GeomObject) + geometryId.size(), "mesh", geometryId.c_str())) return false;
+    if (!charge(p, sizeof(GeomObject) + geometryId.size(), "Mesh", geometryId.c_str())) return false;
     p->model->geomObjects.push_back(std::move(object));
     return true;
 }
@@ -640,7 +640,7 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
                 std::vector<int>& indices = node->geometryIndices;
                 if (indices.size() == indices.capacity()) { // grown here, so the budget sees the capacity
                     size_t grown = indices.capacity() < 8 ? 8 : 2 * indices.capacity();
-                    if (!charge(p, (grown - indices.capacity()) * sizeof(int), "instance", url.c_str())) return false;
+                    if (!charge(p, (grown - indices.capacity()) * sizeof(int), "An instance of", url.c_str())) return false;
                     indices.reserve(grown);
                 }
                 indices.push_back((int)i);
