@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes the two hostile model shapes of issue 21 (seeds of the model fuzz targets, and the inputs
+"""Writes the two hostile model shapes (seeds of the model fuzz targets, and the inputs
 the closing note measures):
 
   dae: one large position array and many small <triangles> elements that all read it; before the

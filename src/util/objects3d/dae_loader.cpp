@@ -640,7 +640,8 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
                 std::vector<int>& indices = node->geometryIndices;
                 if (indices.size() == indices.capacity()) { // grown here, so the budget sees the capacity
                     size_t grown = indices.capacity() < 8 ? 8 : 2 * indices.capacity();
-                    if (!charge(p, (grown - indices.capacity()) * sizeof(int), "An instance of", url.c_str())) return false;
+                    size_t bytes = (grown - indices.capacity()) * sizeof(int);
+                    if (!charge(p, bytes, "An instance of", url.c_str())) return false;
                     indices.reserve(grown);
                 }
                 indices.push_back((int)i);
@@ -753,7 +754,8 @@ static void loadTextures(Model* model, const DaeTextures& textures, size_t count
 bool loadDae(const char* path, Model* model)
 {
     std::vector<uint8_t> bytes;
-    if (!readAsset(path, DAE_MAX_FILE_BYTES, &bytes)) FATAL("Could not load %s. Error='%s'. Exiting.\n", path, "Failed to open file");
+    if (!readAsset(path, DAE_MAX_FILE_BYTES, &bytes))
+        FATAL("Could not load %s. Error='%s'. Exiting.\n", path, "Failed to open file");
     bytes.push_back('\0');
     DaeTextures textures;
     std::string message;

@@ -5,7 +5,8 @@
 // before a marker, a premature end it pads with grey): the picture is shown and the first warning
 // goes to standard error with the file's name. Refuses, as a fatal report naming libjpeg's
 // message: libjpeg errors; images beyond the texture limits.
-// libjpeg's own error handler would print and exit; here errors jump back to the decoder instead. Output: 24-bit R, G, B through ImageBuffer, bottom row first.
+// libjpeg's own error handler would print and exit; here errors jump back to the decoder instead.
+// Output: 24-bit R, G, B through ImageBuffer, bottom row first.
 #include "util/texture/jpg_loader.h"
 
 #include "platform/report.h"           // FATAL, LOADER_WARNING
