@@ -35,6 +35,7 @@ enum {
 enum { KEEP_GOING = -1 }; // chooseSettings: no exit code, the show goes on
 
 static SDL_Surface* s_screen;
+static bool s_boxLeftFullScreen; // a box took the window out of full screen; the show goes back
 
 // A box cannot be seen over a full-screen OpenGL window: leave full screen first (once).
 static void leaveFullScreen()
@@ -46,6 +47,18 @@ static void leaveFullScreen()
     SDL_PumpEvents();
     SDL_ShowCursor(SDL_ENABLE);
     settings.flags &= ~SDL_FULLSCREEN;
+    s_boxLeftFullScreen = true;
+}
+
+// The viewer answered OK and the show goes on (any other answer, and every fatal report, ends the
+// program): back to full screen, with the hidden cursor.
+static void returnToFullScreen()
+{
+    if (!s_boxLeftFullScreen) return;
+    s_boxLeftFullScreen = false;
+    if (!SDL_WM_ToggleFullScreen(s_screen)) return;
+    settings.flags |= SDL_FULLSCREEN;
+    SDL_ShowCursor(SDL_DISABLE);
 }
 
 // Asks whether to go on without an extension; Cancel ends the program.
@@ -200,6 +213,7 @@ int main(int argc, char** argv)
     CHECK_GL();
     demo->resize(settings.width, settings.height);
     CHECK_GL();
+    returnToFullScreen(); // after a question about an extension or a loader's warning
     if (settings.flags & SDL_FULLSCREEN) {
         SDL_ShowCursor(SDL_DISABLE);
         platformSleepMs(FULLSCREEN_PAUSE_MS);
@@ -214,6 +228,7 @@ int main(int argc, char** argv)
     bool quit = false;
     SDL_Event event;
     while (!quit) {
+        returnToFullScreen();
         while (SDL_PollEvent(&event)) {
             switch (event.type) {
             case SDL_KEYDOWN:

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <random>
 #include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 static std::vector<uint8_t> pack(const std::vector<uint8_t>& in)
 {
@@ -331,4 +334,95 @@ TEST_F(AccessModes, WritingWithNothingRecordedIsFatal)
 {
     accessMode = ACCESS_RECORD;
     EXPECT_EXIT(writeArchiveTo("nothing.hlv"), testing::ExitedWithCode(1), "Negative or zero file length: 0");
+}
+
+// >> allocation failures end in the report (exit 1), never in an abort
+
+// Caps this (death-test child) process's address space at what it maps now plus `extra` bytes.
+static void capAddressSpace(size_t extra)
+{
+    unsigned long pages = 0;
+    FILE* f = fopen("/proc/self/statm", "r");
+    if (f) {
+        if (fscanf(f, "%lu", &pages) != 1) pages = 0;
+        fclose(f);
+    }
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE) + extra;
+    setrlimit(RLIMIT_AS, &limit);
+}
+
+TEST_F(AccessModes, RecordingAFolderOrMoreThanMemoryHoldsEndsInTheReport)
+{
+    system("mkdir -p folder");
+    accessMode = ACCESS_RECORD;
+    EXPECT_EXIT(openFile("folder", "rb"), testing::ExitedWithCode(1),
+                "Failed to allocate memory for data buffer loading folder!");
+    // A sparse file of 1 GiB against an address space with 256 MiB to spare.
+    FILE* big = fopen("big.bin", "wb");
+    ASSERT_NE(big, nullptr);
+    ASSERT_EQ(ftruncate(fileno(big), (off_t)1 << 30), 0);
+    fclose(big);
+    EXPECT_EXIT(
+        {
+            capAddressSpace((size_t)256 << 20);
+            openFile("big.bin", "rb");
+        },
+        testing::ExitedWithCode(1), "Failed to allocate memory for data buffer loading big.bin!");
+}
+
+TEST_F(AccessModes, AChunkLargerThanMemoryHoldsEndsInTheReport)
+{
+    // A stream of one 192 MiB chunk, parsed with 64 MiB to spare.
+    std::vector<uint8_t> stream = buildChunkStream({entry("n", "x")});
+    const uint32_t size = 192u << 20;
+    memcpy(&stream[11], &size, 4);
+    stream.resize(stream.size() - 1 + size);
+    EXPECT_EXIT(
+        {
+            capAddressSpace((size_t)64 << 20);
+            std::vector<DataEntry> entries;
+            const char* reason = parseChunkStream(stream.data(), stream.size(), &entries);
+            fprintf(stderr, "%s\n", reason ? reason : "parsed");
+            exit(reason ? 1 : 0);
+        },
+        testing::ExitedWithCode(1), "Failed to allocate memory for data chunk!");
+}
+
+// >> halvoren-pack
+
+static int runPacker(const std::string& manifest, std::string* output)
+{
+    writeTestFile("manifest.txt", manifest);
+    std::string command = std::string(HALVOREN_BINARY_DIR) +
+                          "/tools/pack/halvoren-pack --root . --manifest manifest.txt --out packed.hlv > pack.log 2>&1";
+    remove("packed.hlv");
+    int status = system(command.c_str());
+    *output = readTestText("pack.log");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(Packer, RefusesAnEmptyManifestAMissingAssetAndAFolder)
+{
+    std::string output;
+    EXPECT_EQ(runPacker("# only a comment\n\n", &output), 1) << output;
+    EXPECT_NE(output.find("manifest manifest.txt names no asset"), std::string::npos) << output;
+    EXPECT_TRUE(readTestFile("packed.hlv").empty());
+
+    writeTestFile("present.txt", std::string("here"));
+    EXPECT_EQ(runPacker("present.txt\nabsent.txt\n", &output), 1) << output;
+    EXPECT_NE(output.find("halvoren-pack: missing asset absent.txt"), std::string::npos) << output;
+    EXPECT_TRUE(readTestFile("packed.hlv").empty());
+
+    system("mkdir -p assets");
+    EXPECT_EQ(runPacker("present.txt\nassets\n", &output), 1) << output;
+    EXPECT_NE(output.find("Failed to allocate memory for data buffer loading assets!"), std::string::npos) << output;
+
+    // A manifest with an asset gives an archive the show reads back.
+    EXPECT_EQ(runPacker("present.txt\n", &output), 0) << output;
+    std::vector<uint8_t> archive = readTestFile("packed.hlv");
+    std::vector<DataEntry> entries;
+    EXPECT_EQ(parseArchive(archive.data(), archive.size(), &entries), nullptr);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "present.txt");
 }

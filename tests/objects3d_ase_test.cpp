@@ -234,3 +234,25 @@ TEST(AseScan, NumbersWithFarOrMissingTerminatorsConvertAlone)
     EXPECT_FLOAT_EQ(s.model.materials[count - 1].diffuse[0], 0.25f);
     EXPECT_FLOAT_EQ(s.model.materials[count - 1].diffuse[2], 0.75f);
 }
+
+TEST(AseScan, AnObjectNeverReadsTheListsOfTheObjectsAfterIt)
+{
+    // Stub objects before a long one (the shape of fuzz/support/hostile_models.py): each stub used
+    // to copy the long object's lists. A stub's lists are looked for before the next object only,
+    // so the first stub, which has none, ends the pass.
+    std::string stubs;
+    for (int i = 0; i < 1000; i++) stubs += "*GEOMOBJECT {\n\t*MATERIAL_REF 0\n}\n";
+    Scanned s;
+    scan(HEADER + materials(materialColour(0), 1) + stubs + object(1000, 1000), &s);
+    EXPECT_EQ(s.scan.verdict, ASE_OK);
+    EXPECT_TRUE(s.model.geomObjects.empty());
+
+    // A list left open reads its entries up to the next object, never the next object's entries.
+    std::string open = object();
+    open.erase(open.find("\t\t}\n\t\t*MESH_FACE_LIST"), 4);
+    Scanned t;
+    scan(HEADER + open + object(), &t);
+    ASSERT_EQ(t.model.geomObjects.size(), 2u);
+    EXPECT_EQ(t.model.geomObjects[0].vertices.size(), 4u);
+    EXPECT_EQ(t.model.geomObjects[1].vertices.size(), 4u);
+}

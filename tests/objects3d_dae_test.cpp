@@ -4,9 +4,43 @@
 
 #include "test_support.h"
 #include <gtest/gtest.h>
+#include <atomic>
+#include <malloc.h>
 #include <math.h>
+#include <new>
+#include <stdlib.h>
+
+// Every allocation through operator new (TinyXML's tree, the strings and the model's lists) is
+// counted, so a test can measure the peak memory of a parse.
+static std::atomic<size_t> s_liveBytes{0}, s_peakBytes{0};
+
+void* operator new(size_t size)
+{
+    void* block = malloc(size ? size : 1);
+    if (!block) throw std::bad_alloc();
+    size_t live = s_liveBytes += malloc_usable_size(block);
+    size_t peak = s_peakBytes;
+    while (live > peak && !s_peakBytes.compare_exchange_weak(peak, live)) {}
+    return block;
+}
+void operator delete(void* block) noexcept
+{
+    if (!block) return;
+    s_liveBytes -= malloc_usable_size(block);
+    free(block);
+}
+void operator delete(void* block, size_t) noexcept { operator delete(block); }
 
 namespace {
+
+// Peak bytes held through operator new while `work` runs, above what was held before it.
+template <typename Work> size_t peakBytesOf(Work work)
+{
+    size_t before = s_liveBytes;
+    s_peakBytes = before;
+    work();
+    return s_peakBytes - before;
+}
 
 const char* const HEADER = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                            "<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">\n";
@@ -464,4 +498,64 @@ TEST(DaeLoad, LoadPicksTheLoaderByTheLastFourCharacters)
     writeTestFile("Upper.DAE", oneMesh(vertexOnlyTriangles()));
     EXPECT_TRUE(load("Upper.DAE", &model));
     EXPECT_EQ(model.geomObjects.size(), 1u);
+}
+
+namespace {
+
+// The shape of the hostile document of fuzz/support/hostile_models.py: one large position array
+// and many small "triangles" that all read it (each used to copy the whole array).
+std::string hostileTriangles(size_t bytes)
+{
+    size_t floats = bytes * 8 / 10 / 2 / 3 * 3, triangles = bytes * 2 / 10 / 100;
+    std::string mesh = "<source id=\"pos\"><float_array id=\"pos-a\">";
+    for (size_t i = 0; i < floats; i++) mesh += "0 ";
+    mesh += "</float_array><technique_common><accessor source=\"#pos-a\" stride=\"3\"/></technique_common></source>"
+            "<vertices id=\"verts\"><input semantic=\"POSITION\" source=\"#pos\"/></vertices>";
+    for (size_t i = 0; i < triangles; i++)
+        mesh += "<triangles count=\"1\"><input semantic=\"VERTEX\" source=\"#verts\" offset=\"0\"/><p>0 1 2</p></triangles>";
+    return oneMesh(mesh);
+}
+
+size_t peakBound(size_t fileBytes) { return DAE_PEAK_BYTES_PER_FILE_BYTE * fileBytes + DAE_PEAK_BYTES_CONSTANT; }
+
+} // namespace
+
+TEST(DaeParse, SharedSourcesCountAgainstTheMemoryBudget)
+{
+    // About 1 MB that asked for 4 GB: refused with the report, within the stated peak.
+    std::string text = hostileTriangles(1000000);
+    Parsed p;
+    size_t peak = peakBytesOf([&] { parse(text, &p); });
+    EXPECT_FALSE(p.ok);
+    EXPECT_NE(p.message.find("DAE_MODEL_BYTES_PER_FILE_BYTE"), std::string::npos) << p.message;
+    EXPECT_LE(peak, peakBound(text.size())) << "file " << text.size() << " bytes";
+
+    // The same shape at a size the budget allows loads whole, every mesh with its own positions.
+    std::string small = hostileTriangles(20000);
+    Parsed q;
+    parse(small, &q);
+    ASSERT_TRUE(q.ok) << q.message;
+    ASSERT_EQ(q.model.geomObjects.size(), 40u);
+    EXPECT_EQ(q.model.geomObjects[39].vertices.size(), 16000u / 6);
+}
+
+TEST(DaeParse, PeakMemoryStaysWithinTheStatedBoundForTreeHeavyDocuments)
+{
+    // Many small elements make TinyXML's tree the largest part; instances multiply mesh indices.
+    std::string elements;
+    for (int i = 0; i < 100000; i++) elements += "<a/>";
+    std::string instances;
+    for (int i = 0; i < 20000; i++) instances += "<instance_geometry url=\"#Tri\"/>";
+    std::string triangles = POSITIONS;
+    for (int i = 0; i < 2000; i++)
+        triangles += "<triangles><input semantic=\"VERTEX\" source=\"#verts\" offset=\"0\"/><p>0 1 2</p></triangles>";
+    const std::string documents[] = {
+        oneMesh(vertexOnlyTriangles(), "<library_cameras>" + elements + "</library_cameras>"),
+        oneMesh(triangles, "", instances),
+    };
+    for (const std::string& text : documents) {
+        Parsed p;
+        size_t peak = peakBytesOf([&] { parse(text, &p); });
+        EXPECT_LE(peak, peakBound(text.size())) << "file " << text.size() << " bytes: " << p.message;
+    }
 }

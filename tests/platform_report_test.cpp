@@ -132,3 +132,44 @@ TEST(BitmapFont, BuildsNinetySixDrawableLists)
     for (size_t i = 0; i < pixels.size(); i += 4) lit += pixels[i] > 128;
     EXPECT_GT(lit, 20);
 }
+
+namespace {
+struct Exited {
+    int code;
+};
+void throwOnExit(int code) { throw Exited{code}; }
+
+// createBitmapFont, which must end in a fatal report; returns what the report wrote.
+std::string fontFailure()
+{
+    reportSetExitHook(throwOnExit);
+    testing::internal::CaptureStderr();
+    int code = -1;
+    try {
+        BitmapFont font = {0};
+        createBitmapFont(&font);
+    } catch (const Exited& exited) {
+        code = exited.code;
+    }
+    reportSetExitHook(nullptr);
+    EXPECT_EQ(code, 1);
+    return testing::internal::GetCapturedStderr();
+}
+} // namespace
+
+TEST(BitmapFont, AnEarlierGlErrorIsReportedAndAFailedGenListsToo)
+{
+    REQUIRE_GL_WINDOW();
+    glEnable(0x7fff); // GL_INVALID_ENUM, left pending for the font to find
+    std::string text = fontFailure();
+    EXPECT_NE(text.find("GL_INVALID_ENUM in file"), std::string::npos) << text;
+    EXPECT_NE(text.find("bitmapfont_"), std::string::npos) << text;
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+
+    // Between glBegin and glEnd, glGenLists gives nothing (and glGetError reports nothing).
+    glBegin(GL_POINTS);
+    text = fontFailure();
+    glEnd();
+    while (glGetError() != GL_NO_ERROR) {}
+    EXPECT_NE(text.find("glGenLists found no 96 free display lists for the bitmap font"), std::string::npos) << text;
+}

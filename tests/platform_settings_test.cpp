@@ -205,7 +205,7 @@ static int runDialogAndPress(const char* key, const char* screenshot)
 
 TEST(SettingsDialogWindow, ReturnRunsAndEscapeCancels)
 {
-    if (!getenv("DISPLAY") || system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no display or xdotool";
+    if (!getenv("DISPLAY") || system("command -v xdotool >/dev/null") != 0) SKIP_UNLESS_REQUIRED("no display or xdotool");
     unlink("dialog.cfg");
     EXPECT_EQ(runDialogAndPress("Escape", nullptr), SETTINGS_CANCEL);
     EXPECT_TRUE(readTestFile("dialog.cfg").empty());
@@ -216,7 +216,7 @@ TEST(SettingsDialogWindow, ReturnRunsAndEscapeCancels)
 
 TEST(SettingsDialogWindow, AcceleratorsRunCancelAndToggle)
 {
-    if (!getenv("DISPLAY") || system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no display or xdotool";
+    if (!getenv("DISPLAY") || system("command -v xdotool >/dev/null") != 0) SKIP_UNLESS_REQUIRED("no display or xdotool");
     unlink("dialog.cfg");
     EXPECT_EQ(runDialogAndPress("alt+n", nullptr), SETTINGS_CANCEL);
     EXPECT_TRUE(readTestFile("dialog.cfg").empty());

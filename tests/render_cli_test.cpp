@@ -79,7 +79,7 @@ static bool fileExists(const std::string& path) { return !readTestFile(path).emp
 
 TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfWithOrWithoutStatsAndSaysWhenABeatIsPastTheEnd)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
     // Small pictures from a late start keep this quick; beat 400 is long after the song's end.
     const std::string common = "--data " + sourcePath("") + " --width 160 --height 90 --fps 10 --from 327 "
                                "--beat 328 --beat 400 ";
@@ -107,7 +107,7 @@ TEST(OfflineTools, RenderNamesEachBeatRepeatsItselfWithOrWithoutStatsAndSaysWhen
 
 TEST(OfflineTools, CaptureWritesAsManyFramesAsItsAudioLasts)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
     // Two beats at 140 beats per minute and 15 frames per second: 6/7 s, 12 whole frames.
     ASSERT_EQ(run("halvoren-capture", "--data " + sourcePath("") + " --png --out clip --from 100 --to 102 --fps 15 "
                   "--width 160 --height 90 >capture.out", "capture.err"), 0) << readTestText("capture.err");

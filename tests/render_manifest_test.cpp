@@ -9,7 +9,7 @@
 
 TEST(AssetManifest, ListsEveryFileTheShowOpensInLoadOrder)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
     OfflineSession session;
     OfflineOptions options;
     options.width = 160;

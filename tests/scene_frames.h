@@ -12,6 +12,7 @@
 #include "util/music/audio.h"
 #include "util/music/music.h"
 #include "util/texture/texture.h"
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -45,8 +46,23 @@ inline void copyAsset(const char* name)
     writeTestFile(name, readTestFile(sourcePath(name)));
 }
 
-// The song in the scratch folder as loose files, on the virtual output, clock from zero.
-inline Music* startSong()
+// Copies a folder of the source tree (its files, one level) into the scratch folder under the same name.
+inline void copyFolder(const char* folder)
+{
+    makeFolders(folder);
+    std::string from = sourcePath(folder);
+    DIR* dir = opendir(from.c_str());
+    ASSERT_NE(dir, nullptr) << from;
+    while (struct dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        writeTestFile(std::string(folder) + "/" + entry->d_name, readTestFile(from + "/" + entry->d_name));
+    }
+    closedir(dir);
+}
+
+// The 2 s sine song in the scratch folder as loose files, on the virtual output, clock from zero.
+// `midi`, when given, is the song's note data (the Music takes it).
+inline Music* startSong(float bpm = SONG_BPM, MidiFile* midi = nullptr)
 {
     makeFolders("data/common/music");
     writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("tests/fixtures/sine344_2s.mp3")));
@@ -54,7 +70,8 @@ inline Music* startSong()
     audioUseVirtualOutput(true);
     musicResetClock();
     Music* music = new Music();
-    music->bpm = SONG_BPM;
+    music->bpm = bpm;
+    if (midi) music->midi = midi;
     music->play();
     return music;
 }
@@ -88,14 +105,25 @@ inline void setBeat(Music* music, double beat)
     audioSetVirtualPosition(music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE + 0.5) * 4);
 }
 
-// One frame as the driver draws it at `beat`: clears the window, then the active scenes.
-inline void frameAt(Music* music, const std::vector<Template*>& scenes, double beat)
+// One frame as the driver draws it at `beat`: clears the window, then the active scenes (with
+// `keys` held, none by default), in a window of width x height.
+inline void frameAt(Music* music, const std::vector<Template*>& scenes, double beat, KeyState* keys = nullptr,
+                    int width = WINDOW_WIDTH, int height = WINDOW_HEIGHT)
 {
-    static KeyState keys;
+    static KeyState noKeys;
     setBeat(music, beat);
     music->update();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawActiveScenes(scenes, music, &keys, WINDOW_WIDTH, WINDOW_HEIGHT);
+    drawActiveScenes(scenes, music, keys ? keys : &noKeys, width, height);
+}
+
+// RGBA rows as RGB rows, in the same order.
+inline Bytes dropAlpha(const Bytes& rgba)
+{
+    Bytes rgb(rgba.size() / 4 * 3);
+    for (size_t i = 0; i < rgba.size() / 4; i++)
+        for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgba[i * 4 + c];
+    return rgb;
 }
 
 // The framebuffer's first colour texture as RGB rows, bottom row first.
@@ -107,10 +135,34 @@ inline Bytes readFbo(Fbo* fbo)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     glBindTexture(GL_TEXTURE_2D, 0);
-    Bytes rgb((size_t)w * h * 3);
-    for (size_t i = 0; i < (size_t)w * h; i++)
-        for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgba[i * 4 + c];
-    return rgb;
+    return dropAlpha(rgba);
+}
+
+// A framebuffer's first colour attachment as RGB rows, bottom row first.
+inline Bytes readFramebuffer(GLuint framebuffer, int width, int height)
+{
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    Bytes rgba((size_t)width * height * 4);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    return dropAlpha(rgba);
+}
+
+// The window's back buffer as RGB rows, bottom row first.
+inline Bytes readWindow(int width = WINDOW_WIDTH, int height = WINDOW_HEIGHT)
+{
+    return dropAlpha(readTestPixels(0, 0, width, height));
+}
+
+// RGB rows in the opposite order (bottom row first <-> top row first).
+inline Bytes flipRows(const Bytes& rgb, int width, int height)
+{
+    Bytes out(rgb.size());
+    size_t row = (size_t)width * 3;
+    for (int y = 0; y < height; y++) memcpy(&out[y * row], &rgb[(height - 1 - y) * row], row);
+    return out;
 }
 
 inline const uint8_t* pixel(const Bytes& rgb, int width, int x, int y) { return &rgb[((size_t)y * width + x) * 3]; }
@@ -127,11 +179,10 @@ inline void fillFbo(Fbo* fbo, float r, float g, float b)
 }
 
 // Saves RGB rows (bottom row first) as a PNG, top row first, for looking at.
-inline void savePicture(const char* path, const Bytes& rgbBottomUp, int width, int height)
+inline void savePicture(const char* path, const Bytes& rgbBottomUp, int width = WINDOW_WIDTH,
+                        int height = WINDOW_HEIGHT)
 {
-    Bytes top(rgbBottomUp.size());
-    size_t row = (size_t)width * 3;
-    for (int y = 0; y < height; y++) memcpy(&top[y * row], &rgbBottomUp[(height - 1 - y) * row], row);
+    Bytes top = flipRows(rgbBottomUp, width, height);
     testimg::PngSpec spec;
     spec.width = width;
     spec.height = height;

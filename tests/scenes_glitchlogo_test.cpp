@@ -3,25 +3,15 @@
 // sine song on the virtual output, compared with a picture of where the logo must land.
 #include "scenes/scene_glitchlogo/scene_glitchlogo.h"
 
-#include "scenes/demo.h"      // drawActiveScenes
+#include "scene_frames.h"       // the driver's frame path, the window read back, pictures
 #include "scenes/shaderset.h" // ShaderSet
-#include "util/data/data.h"
-#include "util/music/audio.h"
-#include "util/music/music.h"
 #include "util/shaderprogram/shaderprogram.h"
-#include "test_support.h"
-#include "texture_images.h" // testimg::makePng
-#include <dirent.h>
-#include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
 
-typedef std::vector<uint8_t> Bytes;
+using namespace sceneframes;
 
-// >> the window and the show
-static const int WINDOW_WIDTH = 640, WINDOW_HEIGHT = 360; // 16:9: the viewport is the window
+// >> the window (640 x 360, 16:9: the viewport is the window) and the show
 static const float TEST_BPM = 1200.0f;                     // 20 beats a second: the 2 s song is 40 beats
 static const double FRAME_SECONDS = 1.0 / 60.0;
 
@@ -51,37 +41,6 @@ static Bytes testLogoPng()
     return testimg::makePng(spec, samples);
 }
 
-static void copyShaders()
-{
-    mkdir("data/common/shaders", 0755);
-    std::string from = sourcePath("data/common/shaders");
-    DIR* dir = opendir(from.c_str());
-    ASSERT_NE(dir, nullptr);
-    while (struct dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        writeTestFile(std::string("data/common/shaders/") + entry->d_name, readTestFile(from + "/" + entry->d_name));
-    }
-    closedir(dir);
-}
-
-// The song (a 2 s sine) in the scratch folder, loose files, virtual output.
-static void prepareSong()
-{
-    mkdir("data", 0755);
-    mkdir("data/common", 0755);
-    mkdir("data/common/music", 0755);
-    writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("tests/fixtures/sine344_2s.mp3")));
-    accessMode = ACCESS_LOOSE;
-    audioUseVirtualOutput(true);
-    musicResetClock();
-}
-
-static void setBeat(Music* music, double beat)
-{
-    double seconds = (beat - music->beatOffset) * 60.0 / music->bpm;
-    audioSetVirtualPosition(music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE + 0.5) * 4);
-}
-
 // >> offset rule
 TEST(GlitchLogoOffset, ScriptedMomentsAndBursts)
 {
@@ -100,19 +59,8 @@ TEST(GlitchLogoOffset, ScriptedMomentsAndBursts)
 class GlitchLogoMusic : public testing::Test {
 protected:
     Music* music = nullptr;
-    void SetUp() override
-    {
-        prepareSong();
-        music = new Music();
-        music->bpm = TEST_BPM;
-        music->play();
-    }
-    void TearDown() override
-    {
-        delete music;
-        audioClose();
-        audioUseVirtualOutput(false);
-    }
+    void SetUp() override { music = startSong(TEST_BPM); }
+    void TearDown() override { stopSong(music); }
 };
 
 TEST_F(GlitchLogoMusic, SilenceGivesANegativeOffsetAndBoundsFallThrough)
@@ -182,15 +130,6 @@ static Bytes referencePicture(float fade)
     return rgb;
 }
 
-static Bytes readFrame()
-{
-    std::vector<uint8_t> rgba = readTestPixels(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
-    Bytes rgb(WINDOW_WIDTH * WINDOW_HEIGHT * 3);
-    for (size_t i = 0; i < rgb.size() / 3; i++)
-        for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgba[i * 4 + c];
-    return rgb;
-}
-
 // Mean absolute difference per channel, 0-255.
 static double meanDifference(const Bytes& a, const Bytes& b)
 {
@@ -211,26 +150,6 @@ static double shareDifferent(const Bytes& a, const Bytes& b, int limit)
     return (double)count / (double)pixels;
 }
 
-static Bytes flipRows(const Bytes& rgb)
-{
-    Bytes out(rgb.size());
-    size_t row = WINDOW_WIDTH * 3;
-    for (int y = 0; y < WINDOW_HEIGHT; y++)
-        memcpy(&out[y * row], &rgb[(WINDOW_HEIGHT - 1 - y) * row], row);
-    return out;
-}
-
-// For looking at: top row first, as a PNG.
-static void savePicture(const char* path, const Bytes& rgbBottomUp)
-{
-    testimg::PngSpec spec;
-    spec.width = WINDOW_WIDTH;
-    spec.height = WINDOW_HEIGHT;
-    spec.colorType = 2;
-    spec.mode = testimg::FIXED;
-    writeTestFile(path, testimg::makePng(spec, flipRows(rgbBottomUp)));
-}
-
 class GlitchLogoFrames : public GlitchLogoMusic {
 protected:
     static ShaderSet* s_shaders; // built once: compiling all programs is slow on a software driver
@@ -244,7 +163,7 @@ protected:
         GlitchLogoMusic::SetUp();
         mkdir("data/common/images", 0755);
         writeTestFile(GLITCH_LOGO_IMAGE, testLogoPng());
-        copyShaders();
+        copyFolder("data/common/shaders");
         if (!s_shaders) s_shaders = new ShaderSet();
         glitchLogoResetState();
         memset(&keys, 0, sizeof keys);
@@ -267,10 +186,7 @@ protected:
     // One frame as the driver draws it, at `beat`.
     void frameAt(double beat)
     {
-        setBeat(music, beat);
-        music->update();
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawActiveScenes(scenes, music, &keys, WINDOW_WIDTH, WINDOW_HEIGHT);
+        sceneframes::frameAt(music, scenes, beat, &keys);
     }
 };
 ShaderSet* GlitchLogoFrames::s_shaders = nullptr;
@@ -288,7 +204,7 @@ TEST_F(GlitchLogoFrames, FirstFrameIsAlmostTransparent)
     EXPECT_FLOAT_EQ(state.fade, 0.1f * music->meanTimeStep);
     EXPECT_TRUE(state.halfHeightComputed);
     EXPECT_FLOAT_EQ(state.halfHeight, 10.0f / 4.0f);
-    Bytes picture = readFrame();
+    Bytes picture = readWindow();
     int brightest = 0;
     for (uint8_t v : picture) brightest = std::max(brightest, (int)v);
     EXPECT_LE(brightest, 2);
@@ -312,12 +228,12 @@ TEST_F(GlitchLogoFrames, LogoAtBeat20AndTheGlitchAt9_75)
         if (fade >= 1.0f && fullAt < 0.0f) fullAt = (float)beat;
         lastFade = fade;
         if (capture9_75) {
-            at9_75 = readFrame();
+            at9_75 = readWindow();
             fadeAt9_75 = fade;
             EXPECT_FLOAT_EQ(glitchLogoState().offset, 0.9f);
         }
         if (capture20) {
-            at20 = readFrame();
+            at20 = readWindow();
             break;
         }
     }
@@ -334,7 +250,7 @@ TEST_F(GlitchLogoFrames, LogoAtBeat20AndTheGlitchAt9_75)
     EXPECT_LT(near, 6.0) << "see glitchlogo_beat20.png and glitchlogo_reference.png";
     EXPECT_LT(shareDifferent(at20, reference, 80), 0.01);
     // The tolerance tells a misplaced logo apart: upside down, or shifted by 2% of the window.
-    EXPECT_GT(meanDifference(flipRows(reference), reference), 3.0 * near);
+    EXPECT_GT(meanDifference(flipRows(reference, WINDOW_WIDTH, WINDOW_HEIGHT), reference), 3.0 * near);
     Bytes shifted(reference.size(), 0);
     size_t shift = (WINDOW_WIDTH / 50) * 3;
     memcpy(&shifted[shift], &reference[0], reference.size() - shift);

@@ -3,26 +3,15 @@
 // tell the entries apart and the real blur program, then one frame from the show's own pictures.
 #include "scenes/scene_glowgreets/scene_glowgreets.h"
 
-#include "scenes/demo.h"      // drawActiveScenes
+#include "scene_frames.h"       // the driver's frame path, the Fbo read back, pictures
 #include "scenes/shaderset.h" // ShaderSet
-#include "test_support.h"
-#include "texture_images.h" // testimg::makePng
-#include "util/data/data.h"
-#include "util/fbo/fbo.h"
-#include "util/music/audio.h"
-#include "util/music/music.h"
 #include "util/shaderprogram/shaderprogram.h"
-#include "util/texture/texture.h"
-#include <dirent.h>
-#include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <math.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-typedef std::vector<uint8_t> Bytes;
+using namespace sceneframes;
 
 // >> choice rule
 TEST(GlowGreetsChoice, OpeningSlotsOfGroupAndPeople)
@@ -120,7 +109,6 @@ TEST(GlowGreetsNames, NineteenDistinctNamesWithTheirPictures)
 }
 
 // >> frames
-static const int WINDOW_WIDTH = 640, WINDOW_HEIGHT = 360;
 static const float TEST_BPM = 12000.0f; // 200 beats a second: the 2 s song holds beats 0 to 400
 static const int PIC_WIDTH = 160, PIC_HEIGHT = 96;
 // The test mask: white over the middle fifth of each axis, black elsewhere.
@@ -189,47 +177,6 @@ static void writeTestPictures()
     }
 }
 
-static void copyFolder(const char* folder)
-{
-    std::string from = sourcePath(folder);
-    DIR* dir = opendir(from.c_str());
-    ASSERT_NE(dir, nullptr) << from;
-    while (struct dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        writeTestFile(std::string(folder) + "/" + entry->d_name, readTestFile(from + "/" + entry->d_name));
-    }
-    closedir(dir);
-}
-
-// The framebuffer's first colour texture as RGB rows, bottom row first.
-static Bytes readFbo(Fbo* fbo)
-{
-    int w = fbo->width, h = fbo->height;
-    Bytes rgba((size_t)w * h * 4);
-    glBindTexture(GL_TEXTURE_2D, fbo->colorTextures[0]->textureId);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    Bytes rgb((size_t)w * h * 3);
-    for (size_t i = 0; i < (size_t)w * h; i++)
-        for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgba[i * 4 + c];
-    return rgb;
-}
-
-// For looking at: top row first, as a PNG.
-static void savePicture(const char* path, const Bytes& rgbBottomUp, int width, int height)
-{
-    Bytes top(rgbBottomUp.size());
-    size_t row = (size_t)width * 3;
-    for (int y = 0; y < height; y++) memcpy(&top[y * row], &rgbBottomUp[(height - 1 - y) * row], row);
-    testimg::PngSpec png;
-    png.width = width;
-    png.height = height;
-    png.colorType = 2;
-    png.mode = testimg::FIXED;
-    writeTestFile(path, testimg::makePng(png, top));
-}
-
 class GlowGreetsFrames : public testing::Test {
 protected:
     static ShaderSet* s_shaders; // built once: compiling every program is slow on a software driver
@@ -250,19 +197,9 @@ protected:
         mkdir(name, 0755);
         ASSERT_EQ(chdir(name), 0);
         changedFolder = true;
-        mkdir("data", 0755);
-        mkdir("data/common", 0755);
-        mkdir("data/common/music", 0755);
-        mkdir("data/common/shaders", 0755);
         copyFolder("data/common/shaders");
-        writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("tests/fixtures/sine344_2s.mp3")));
         writeTestPictures();
-        accessMode = ACCESS_LOOSE;
-        audioUseVirtualOutput(true);
-        musicResetClock();
-        music = new Music();
-        music->bpm = TEST_BPM;
-        music->play();
+        music = startSong(TEST_BPM);
         if (!s_shaders) s_shaders = new ShaderSet();
         if (!s_fbo) s_fbo = new Fbo();
         s_fbo->resize(WINDOW_WIDTH, WINDOW_HEIGHT);
@@ -282,11 +219,7 @@ protected:
             scene->release();
             delete scene;
         }
-        if (music) {
-            delete music;
-            audioClose();
-            audioUseVirtualOutput(false);
-        }
+        if (music) stopSong(music);
         if (changedFolder) {
             EXPECT_EQ(chdir(".."), 0);
         }
@@ -295,11 +228,7 @@ protected:
     // only, so frames go in rising order. Reads the Fbo back into `frame`.
     void frameAt(double t)
     {
-        double seconds = (248.0 + t - music->beatOffset) * 60.0 / music->bpm;
-        audioSetVirtualPosition(music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE + 0.5) * 4);
-        music->update();
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawActiveScenes(scenes, music, &keys, WINDOW_WIDTH, WINDOW_HEIGHT);
+        sceneframes::frameAt(music, scenes, 248.0 + t, &keys);
         frame = readFbo(s_fbo);
     }
     // Pixel at (u, v) of the unit square, v up.

@@ -207,8 +207,8 @@ protected:
     void SetUp() override
     {
         const char* display = getenv("DISPLAY");
-        if (!display || !display[0]) GTEST_SKIP() << "no display";
-        if (capture("command -v xdotool xprop").empty()) GTEST_SKIP() << "xdotool or xprop missing";
+        if (!display || !display[0]) SKIP_UNLESS_REQUIRED("no display");
+        if (capture("command -v xdotool xprop").empty()) SKIP_UNLESS_REQUIRED("xdotool or xprop missing");
         ASSERT_TRUE(exists(SHOW)) << "build the target halvoren first";
         ASSERT_TRUE(exists(PACK)) << "build the target halvoren-pack first";
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -436,7 +436,7 @@ TEST_F(ShowRun, SizeGivenWithTheDialogIsPreselectedButNotSaved)
 // SDL_Quit instead and shows that it runs on the way out of the error report.
 TEST_F(ShowRun, ErrorExitStillShutsSdlDown)
 {
-    if (capture("command -v gdb").empty()) GTEST_SKIP() << "gdb missing";
+    if (capture("command -v gdb").empty()) SKIP_UNLESS_REQUIRED("gdb missing");
     std::string folder = prepareFolder("shutdown", shortSong(), false);
     writeTestFile(folder + "/watch.gdb", std::string("set breakpoint pending on\n"
                                                      "set startup-with-shell off\n"
@@ -479,4 +479,50 @@ TEST_F(ShowRun, UnsavedSettingsAndTooManySamplesStillPlay)
     std::string err = readTestText(folder + "/show.err");
     EXPECT_NE(err.find("halvoren: the settings were not saved: cannot write \"default.cfg\""), std::string::npos) << err;
     EXPECT_NE(err.find("halvoren: no window with 16 anti-aliasing samples"), std::string::npos) << err;
+}
+
+// A box leaves full screen so it can be seen; once the viewer answers OK, the show goes back to
+// full screen and hides the cursor. Under Xvfb (no window manager, one display mode) a full-screen
+// window looks like any other from outside: a debugger records the program's own calls instead.
+TEST_F(ShowRun, FullScreenComesBackAfterAnAnsweredQuestion)
+{
+    if (capture("command -v gdb").empty()) SKIP_UNLESS_REQUIRED("gdb missing");
+    std::string folder = prepareFolder("fullscreen-question", longSong(), true);
+    writeTestFile(folder + "/watch.gdb", std::string("set breakpoint pending on\n"
+                                                     "set startup-with-shell off\n"
+                                                     "break SDL_WM_ToggleFullScreen\n"
+                                                     "commands\n"
+                                                     "  echo TOGGLE\\n\n"
+                                                     "  continue\n"
+                                                     "end\n"
+                                                     "break SDL_ShowCursor\n"
+                                                     "commands\n"
+                                                     "  printf \"CURSOR %d\\n\", (int)$rdi\n"
+                                                     "  continue\n"
+                                                     "end\n"
+                                                     "run\n"));
+    setenv("MESA_EXTENSION_OVERRIDE", "-GL_EXT_texture_filter_anisotropic", 1);
+    pid_t debugger = startShow(folder, {"--no-dialog", "--fullscreen", "--size", "640x360"}, "watch.gdb");
+    unsetenv("MESA_EXTENSION_OVERRIDE");
+    pid_t show = waitForChildOf(debugger);
+    ASSERT_GT(show, 0) << "the debugger did not start the show";
+    std::string question = waitForNamedWindow(show, ANISOTROPY_QUESTION);
+    EXPECT_FALSE(question.empty()) << "no question about the missing extension";
+    if (!question.empty()) pressKey(question, "Return");
+    std::string window = waitForShowWindow(show);
+    EXPECT_FALSE(window.empty()) << "OK did not go on into the show";
+    // The cursor is hidden once the show is full screen again, before its first frame.
+    auto start = std::chrono::steady_clock::now();
+    while (readTestText(folder + "/show.out").find("CURSOR 0") == std::string::npos &&
+           secondsSince(start) < SHOW_WAIT_SECONDS && running(show))
+        nap();
+    if (!window.empty()) pressKey(window, "Escape");
+    EXPECT_EQ(waitForExit(debugger, SHOW_WAIT_SECONDS), 0);
+    std::string log = readTestText(folder + "/show.out");
+    // Out of full screen for the box, then back: two toggles, then the cursor hidden.
+    size_t first = log.find("TOGGLE"), second = log.find("TOGGLE", first + 1);
+    ASSERT_NE(second, std::string::npos) << log;
+    EXPECT_NE(log.find("CURSOR 1", first), std::string::npos) << log;
+    EXPECT_NE(log.find("CURSOR 0", second), std::string::npos) << log;
+    EXPECT_NE(log.find("exited normally"), std::string::npos) << log;
 }

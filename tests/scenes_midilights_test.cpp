@@ -3,24 +3,14 @@
 // driver's frame path into a shared framebuffer that already holds a picture, read back and saved.
 #include "scenes/scene_midilights/scene_midilights.h"
 
-#include "scenes/demo.h"      // drawActiveScenes
+#include "scene_frames.h"       // the driver's frame path, the framebuffer read back, pictures
 #include "scenes/shaderset.h" // ShaderSet
-#include "util/data/data.h"
-#include "util/fbo/fbo.h"
-#include "util/music/audio.h"
 #include "util/music/midi.h"
-#include "util/music/music.h"
 #include "util/objects3d/dae_loader.h"
-#include "test_support.h"
-#include "texture_images.h" // testimg::makePng
-#include <dirent.h>
-#include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
 
-typedef std::vector<uint8_t> Bytes;
+using namespace sceneframes;
 
 // >> helpers
 // A model with the 61 key meshes and a body, enough for the visibility rules.
@@ -328,35 +318,16 @@ TEST(MidiLightsLights, PianoAndBassColoursStayInsideTheTable)
 }
 
 // >> frames
-static const int WINDOW_WIDTH = 640, WINDOW_HEIGHT = 360;
 static const float TEST_BPM = 7200.0f; // 120 beats a second: the 2 s test song covers both windows
-
-static void copyFolder(const std::string& from, const std::string& to)
-{
-    mkdir(to.c_str(), 0755);
-    DIR* dir = opendir(sourcePath(from).c_str());
-    ASSERT_NE(dir, nullptr) << from;
-    while (struct dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        writeTestFile(to + "/" + entry->d_name, readTestFile(sourcePath(from) + "/" + entry->d_name));
-    }
-    closedir(dir);
-}
 
 static void prepareData()
 {
     static bool done = false;
     if (done) return;
     done = true;
-    mkdir("data", 0755);
-    mkdir("data/common", 0755);
-    mkdir("data/common/music", 0755);
-    mkdir("data/common/images", 0755);
-    copyFolder("data/common/shaders", "data/common/shaders");
-    copyFolder("data/midilights", "data/midilights");
-    for (const char* image : {MIDI_LIGHTS_WALL, MIDI_LIGHTS_WALL_NORMALS})
-        writeTestFile(image, readTestFile(sourcePath(image)));
-    writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("tests/fixtures/sine344_2s.mp3")));
+    copyFolder("data/common/shaders");
+    copyFolder("data/midilights");
+    for (const char* image : {MIDI_LIGHTS_WALL, MIDI_LIGHTS_WALL_NORMALS}) copyAsset(image);
 }
 
 static NoteTable noteTable(uint8_t note, std::vector<float> times)
@@ -394,33 +365,9 @@ struct Picture {
     int brightness(int x, int y) const { return at(x, y, 0) + at(x, y, 1) + at(x, y, 2); }
 };
 
-static Picture readFramebuffer(GLuint framebuffer, int width, int height)
+static Picture readPicture(GLuint framebuffer, int width, int height)
 {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
-    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    Bytes rgba((size_t)width * height * 4);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    Picture picture;
-    picture.rgb.resize((size_t)width * height * 3);
-    for (size_t i = 0; i < (size_t)width * height; i++)
-        for (int c = 0; c < 3; c++) picture.rgb[i * 3 + c] = rgba[i * 4 + c];
-    return picture;
-}
-
-static void savePicture(const char* path, const Picture& picture)
-{
-    Bytes topDown(picture.rgb.size());
-    size_t row = WINDOW_WIDTH * 3;
-    for (int y = 0; y < WINDOW_HEIGHT; y++)
-        memcpy(&topDown[y * row], &picture.rgb[(WINDOW_HEIGHT - 1 - y) * row], row);
-    testimg::PngSpec spec;
-    spec.width = WINDOW_WIDTH;
-    spec.height = WINDOW_HEIGHT;
-    spec.colorType = 2;
-    spec.mode = testimg::FIXED;
-    writeTestFile(path, testimg::makePng(spec, topDown));
+    return Picture{readFramebuffer(framebuffer, width, height)};
 }
 
 // The picture the particle scene leaves in the shared framebuffer: dark blue, depth cleared.
@@ -439,13 +386,7 @@ protected:
     {
         REQUIRE_GL_WINDOW(WINDOW_WIDTH, WINDOW_HEIGHT);
         prepareData();
-        accessMode = ACCESS_LOOSE;
-        audioUseVirtualOutput(true);
-        musicResetClock();
-        music = new Music();
-        music->bpm = TEST_BPM;
-        music->midi = handSong();
-        music->play();
+        music = startSong(TEST_BPM, handSong());
         if (!s_shaders) s_shaders = new ShaderSet();
         if (!s_shared) {
             s_shared = new Fbo();
@@ -469,19 +410,14 @@ protected:
             scene->release();
             delete scene;
         }
-        if (music) {
-            delete music;
-            audioClose();
-            audioUseVirtualOutput(false);
-        }
+        if (music) stopSong(music);
     }
     // One frame at `beat`, as the driver draws it after the particle scene, with a steady
     // motion step (beats and bytes per frame at 140 beats a minute and 60 frames a second) or
     // none, so that two pictures can differ by their keys alone.
     void frameAt(double beat, bool moving)
     {
-        double seconds = (beat - music->beatOffset) * 60.0 / music->bpm;
-        audioSetVirtualPosition(music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE + 0.5) * 4);
+        setBeat(music, beat);
         music->meanTimeStep = moving ? 140.0f / 60.0f / 60.0f : 0.0f;
         music->meanPositionStep = moving ? 176400 / 60 : 0;
         s_shared->bindForDrawing(true);
@@ -492,7 +428,7 @@ protected:
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
         drawActiveScenes(scenes, music, &keys, WINDOW_WIDTH, WINDOW_HEIGHT);
     }
-    Picture shared() { return readFramebuffer(s_shared->framebufferId, WINDOW_WIDTH, WINDOW_HEIGHT); }
+    Picture shared() { return readPicture(s_shared->framebufferId, WINDOW_WIDTH, WINDOW_HEIGHT); }
 };
 ShaderSet* MidiLightsFrames::s_shaders = nullptr;
 Fbo* MidiLightsFrames::s_shared = nullptr;
@@ -531,9 +467,9 @@ TEST_F(MidiLightsFrames, PressedKeysLightUpOverTheParticles)
     frameAt(147.0, false); // the high lead notes join
     Picture all = shared();
     EXPECT_EQ(visibleKeys(scene->pressedKeyboard), (std::vector<int>{0, 4, 7, 13, 55, 60}));
-    savePicture("midilights_up.png", up);
-    savePicture("midilights_low.png", low);
-    savePicture("midilights_all.png", all);
+    savePicture("midilights_up.png", up.rgb);
+    savePicture("midilights_low.png", low.rgb);
+    savePicture("midilights_all.png", all.rgb);
 
     // The keyboard is drawn over the backdrop, which stays in the corners (nothing cleared it).
     for (int corner : {0, WINDOW_WIDTH - 1}) {
@@ -556,7 +492,7 @@ TEST_F(MidiLightsFrames, PressedKeysLightUpOverTheParticles)
     EXPECT_GT(allX, lowX + 40);
 
     // The glow buffer holds the pressed keys alone.
-    Picture glow = readFramebuffer(scene->glowBuffer->framebufferId, 512, 512);
+    Picture glow = readPicture(scene->glowBuffer->framebufferId, 512, 512);
     int lit = 0;
     for (size_t i = 0; i < (size_t)512 * 512 * 3; i++) lit += glow.rgb[i] > 40;
     EXPECT_GT(lit, 200);
@@ -573,7 +509,7 @@ TEST_F(MidiLightsFrames, SecondWindowUsesTheModelsLightsAndKeepsTheScenesOwn)
     EXPECT_EQ(midiLightsShared().blur, s_shaders->blur);
     frameAt(205.0, true);
     Picture second = shared();
-    savePicture("midilights_window2.png", second);
+    savePicture("midilights_window2.png", second.rgb);
     // The scene's own lights neither move nor fade; the bass note sounds, so light 3 takes its colour.
     for (int i = 0; i < MIDI_LIGHTS_LIGHTS; i++) {
         EXPECT_FLOAT_EQ(scene->lightPositions[i][0], before[i].position.x) << i;

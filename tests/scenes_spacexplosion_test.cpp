@@ -4,26 +4,14 @@
 // real particle image and billboard program, checked for a centred bluish-white cloud.
 #include "scenes/scene_spacexplosion/scene_spacexplosion.h"
 
-#include "scenes/demo.h"      // drawActiveScenes
+#include "scene_frames.h"       // the driver's frame path, the Fbo read back, pictures
 #include "scenes/shaderset.h" // ShaderSet
-#include "util/data/data.h"
-#include "util/fbo/fbo.h"
-#include "util/music/audio.h"
-#include "util/music/music.h"
 #include "util/shaderprogram/shaderprogram.h"
-#include "util/texture/texture.h"
-#include "test_support.h"
-#include "texture_images.h" // testimg::makePng
-#include <dirent.h>
-#include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
 
-typedef std::vector<uint8_t> Bytes;
+using namespace sceneframes;
 
-static const int WINDOW_WIDTH = 640, WINDOW_HEIGHT = 360;
 // 150 beats a second: the 2 s test song reaches past both windows (136-168, 200-216).
 static const float TEST_BPM = 9000.0f;
 
@@ -145,54 +133,7 @@ TEST(SpacexplosionProjection, HeightZeroCountsAsOne)
 }
 
 // >> GL
-static void copyShaders()
-{
-    mkdir("data/common/shaders", 0755);
-    std::string from = sourcePath("data/common/shaders");
-    DIR* dir = opendir(from.c_str());
-    ASSERT_NE(dir, nullptr);
-    while (struct dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        writeTestFile(std::string("data/common/shaders/") + entry->d_name, readTestFile(from + "/" + entry->d_name));
-    }
-    closedir(dir);
-}
-
-static void setBeat(Music* music, double beat)
-{
-    double seconds = (beat - music->beatOffset) * 60.0 / music->bpm;
-    audioSetVirtualPosition(music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE + 0.5) * 4);
-}
-
 static void* noEntryPoints(const char*) { return nullptr; }
-
-// The shared Fbo's picture as RGB rows, bottom row first.
-static Bytes readFbo(Fbo* fbo)
-{
-    Bytes rgba(fbo->width * fbo->height * 4), rgb(fbo->width * fbo->height * 3);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo->framebufferId);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, fbo->width, fbo->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    for (size_t i = 0; i < rgb.size() / 3; i++)
-        for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgba[i * 4 + c];
-    return rgb;
-}
-
-// For looking at: top row first.
-static void savePicture(const char* path, const Bytes& rgbBottomUp)
-{
-    Bytes top(rgbBottomUp.size());
-    size_t row = WINDOW_WIDTH * 3;
-    for (int y = 0; y < WINDOW_HEIGHT; y++)
-        memcpy(&top[y * row], &rgbBottomUp[(WINDOW_HEIGHT - 1 - y) * row], row);
-    testimg::PngSpec spec;
-    spec.width = WINDOW_WIDTH;
-    spec.height = WINDOW_HEIGHT;
-    spec.colorType = 2;
-    spec.mode = testimg::FIXED;
-    writeTestFile(path, testimg::makePng(spec, top));
-}
 
 struct PictureFacts {
     double litShare;            // pixels with any channel above 8
@@ -233,19 +174,9 @@ protected:
     void SetUp() override
     {
         REQUIRE_GL_WINDOW(WINDOW_WIDTH, WINDOW_HEIGHT);
-        mkdir("data", 0755);
-        mkdir("data/common", 0755);
-        mkdir("data/common/music", 0755);
-        mkdir("data/common/images", 0755);
-        writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("tests/fixtures/sine344_2s.mp3")));
-        writeTestFile(SPACEXPLOSION_IMAGE, readTestFile(sourcePath(SPACEXPLOSION_IMAGE)));
-        copyShaders();
-        accessMode = ACCESS_LOOSE;
-        audioUseVirtualOutput(true);
-        musicResetClock();
-        music = new Music();
-        music->bpm = TEST_BPM;
-        music->play();
+        copyAsset(SPACEXPLOSION_IMAGE);
+        copyFolder("data/common/shaders");
+        music = startSong(TEST_BPM);
         if (!s_shaders) s_shaders = new ShaderSet();
         if (!s_fbo) s_fbo = new Fbo();
         s_fbo->resize(WINDOW_WIDTH, WINDOW_HEIGHT);
@@ -260,11 +191,7 @@ protected:
             delete scene;
         }
         spacexplosionSetProcLookup(nullptr);
-        if (music) {
-            delete music;
-            audioClose();
-            audioUseVirtualOutput(false);
-        }
+        if (music) stopSong(music);
     }
     Spacexplosion* addScene(float startTime, float endTime)
     {
@@ -282,10 +209,7 @@ protected:
     void frameAt(double beat, float step)
     {
         frameClock.frameStep = step;
-        setBeat(music, beat);
-        music->update();
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawActiveScenes(scenes, music, &keys, WINDOW_WIDTH, WINDOW_HEIGHT);
+        sceneframes::frameAt(music, scenes, beat, &keys);
     }
 };
 ShaderSet* SpacexplosionFrames::s_shaders = nullptr;

@@ -5,23 +5,12 @@
 // (and not before 104), the cones moving with the music and the outro's fade.
 #include "scenes/scene_speakers/scene_speakers.h"
 
-#include "scenes/demo.h"      // drawActiveScenes
+#include "scene_frames.h"       // the song, the window read back, pictures
 #include "scenes/shaderset.h" // ShaderSet
-#include "util/data/data.h"
-#include "util/fbo/fbo.h"
-#include "util/music/audio.h"
-#include "util/music/music.h"
-#include "util/texture/texture.h"
-#include "test_support.h"
-#include "texture_images.h" // testimg::makePng
-#include <dirent.h>
-#include <gtest/gtest.h>
 #include <math.h>
-#include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-typedef std::vector<uint8_t> Bytes;
+using namespace sceneframes;
 
 // >> a model of plain data: camera i sits at (i, 10 i, 100 i), light i at (-i, 0, 0)
 static Objects3D scriptModel(int cameras = 6, int lights = 4)
@@ -352,45 +341,8 @@ TEST(SpeakersScriptModel, MissingCamerasAndLightsAreNeverTouched)
 }
 
 // >> frames of the real model
-static const int WINDOW_WIDTH = 640, WINDOW_HEIGHT = 360;
-static const double SONG_BPM = 140.0;
-static const double FRAME_BEATS = SONG_BPM / 60.0 / 60.0; // beats per frame at 60 frames a second
-
-static void copyShaders()
-{
-    mkdir("data/common/shaders", 0755);
-    std::string from = sourcePath("data/common/shaders");
-    DIR* dir = opendir(from.c_str());
-    ASSERT_NE(dir, nullptr);
-    while (struct dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        writeTestFile(std::string("data/common/shaders/") + entry->d_name, readTestFile(from + "/" + entry->d_name));
-    }
-    closedir(dir);
-}
-
-static Bytes readFrame()
-{
-    std::vector<uint8_t> rgba = readTestPixels(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
-    Bytes rgb(WINDOW_WIDTH * WINDOW_HEIGHT * 3);
-    for (size_t i = 0; i < rgb.size() / 3; i++)
-        for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgba[i * 4 + c];
-    return rgb;
-}
-
-static void savePicture(const char* path, const Bytes& rgbBottomUp)
-{
-    Bytes rows(rgbBottomUp.size());
-    size_t row = WINDOW_WIDTH * 3;
-    for (int y = 0; y < WINDOW_HEIGHT; y++)
-        memcpy(&rows[y * row], &rgbBottomUp[(WINDOW_HEIGHT - 1 - y) * row], row);
-    testimg::PngSpec spec;
-    spec.width = WINDOW_WIDTH;
-    spec.height = WINDOW_HEIGHT;
-    spec.colorType = 2;
-    spec.mode = testimg::FIXED;
-    writeTestFile(path, testimg::makePng(spec, rows));
-}
+static const double REAL_SONG_BPM = 140.0;                      // startRealSong's tempo
+static const double FRAME_BEATS = REAL_SONG_BPM / 60.0 / 60.0; // beats per frame at 60 frames a second
 
 static double meanBrightness(const Bytes& rgb)
 {
@@ -429,18 +381,10 @@ protected:
     static void SetUpTestSuite()
     {
         if (!openTestGlWindow(WINDOW_WIDTH, WINDOW_HEIGHT)) return;
-        mkdir("data", 0755);
-        mkdir("data/common", 0755);
-        mkdir("data/common/music", 0755);
+        makeFolders("data");
         symlink(sourcePath("data/speakers").c_str(), "data/speakers");
-        writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("data/common/music/dubr0lp.mp3")));
-        copyShaders();
-        accessMode = ACCESS_LOOSE;
-        audioUseVirtualOutput(true);
-        musicResetClock();
-        s_music = new Music();
-        s_music->bpm = (float)SONG_BPM;
-        s_music->play();
+        copyFolder("data/common/shaders");
+        s_music = startRealSong();
         s_shaders = new ShaderSet();
         s_fbo = new Fbo();
         speakersResetState();
@@ -460,20 +404,14 @@ protected:
     {
         // Ten frames of history at 60 frames a second, so meanTimeStep is one frame's beats.
         for (int i = MUSIC_HISTORY; i >= 0; i--) {
-            double seconds = (beat - i * FRAME_BEATS - s_music->beatOffset) * 60.0 / SONG_BPM;
-            audioSetVirtualPosition(s_music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE + 0.5) * 4);
+            setBeat(s_music, beat - i * FRAME_BEATS);
             s_music->update();
         }
-        s_fbo->bindForDrawing(true);
-        glClearColor(1.0f, 0.0f, 1.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glPopAttrib();
+        fillFbo(s_fbo, 1.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         std::vector<Template*> scenes(1, s_scene);
         drawActiveScenes(scenes, s_music, &keys, WINDOW_WIDTH, WINDOW_HEIGHT);
-        return readFrame();
+        return readWindow();
     }
     // The script between two captures runs without drawing (it is what draw runs first).
     void scriptTo(double from, double to, double step)

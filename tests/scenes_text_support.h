@@ -3,59 +3,19 @@
 // that Fbo back (to save as a PNG and to compare its cells with the grid).
 #pragma once
 
-#include "scenes/demo.h"      // drawActiveScenes
-#include "scenes/template.h"
-#include "test_support.h"
-#include "texture_images.h"   // testimg::makePng
+#include "scene_frames.h" // the song, the driver's frame path, the Fbo read back, pictures
 #include "util/asciiengine/asciiengine.h"
-#include "util/data/data.h"
-#include "util/fbo/fbo.h"
-#include "util/music/audio.h"
-#include "util/music/music.h"
-#include <GL/glew.h>
-#include <gtest/gtest.h>
-#include <string.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 
 namespace textscene {
 
-typedef std::vector<uint8_t> Bytes;
+using namespace sceneframes;
 
 static const int PICTURE_WIDTH = 640, PICTURE_HEIGHT = 400; // 8 x 8 pixels a cell
 static const float TEST_BPM = 1200.0f;                       // 20 beats a second: the 2 s song is 40 beats
 
-inline void makeDirs(const std::string& path)
-{
-    for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1))
-        mkdir(path.substr(0, at).c_str(), 0755);
-    mkdir(path.c_str(), 0755);
-}
-
-// Copies a file of the real data tree into the scratch folder under the same name.
-inline void copyData(const std::string& name)
-{
-    makeDirs(name.substr(0, name.rfind('/')));
-    writeTestFile(name, readTestFile(sourcePath(name)));
-}
-
-// The song (a 2 s sine) and the font chart in the scratch folder, loose files, virtual output.
-inline void prepareData()
-{
-    makeDirs("data/common/music");
-    writeTestFile("data/common/music/dubr0lp.mp3", readTestFile(sourcePath("tests/fixtures/sine344_2s.mp3")));
-    copyData("data/common/images/asciichart.png");
-    accessMode = ACCESS_LOOSE;
-    audioUseVirtualOutput(true);
-    musicResetClock();
-}
-
-inline void setBeat(Music* music, double beat)
-{
-    double seconds = (beat - music->beatOffset) * 60.0 / music->bpm;
-    audioSetVirtualPosition(music->stream, (uint64_t)(seconds * AUDIO_SAMPLE_RATE + 0.5) * 4);
-}
-
-// The shared objects a text scene draws with, as the driver makes them.
+// The shared objects a text scene draws with, as the driver makes them: the song (a 2 s sine) and
+// the font chart in the scratch folder, loose files, virtual output.
 struct Stage {
     Music* music = nullptr;
     Fbo* fbo = nullptr;
@@ -64,22 +24,18 @@ struct Stage {
 
     void open()
     {
-        prepareData();
+        copyAsset("data/common/images/asciichart.png");
         memset(&keys, 0, sizeof keys);
         fbo = new Fbo();
         fbo->resize(PICTURE_WIDTH, PICTURE_HEIGHT);
         ascii = new AsciiEngine();
         ascii->windowWidth = PICTURE_WIDTH;
         ascii->windowHeight = PICTURE_HEIGHT;
-        music = new Music();
-        music->bpm = TEST_BPM;
-        music->play();
+        music = startSong(TEST_BPM);
     }
     void close()
     {
-        delete music;
-        audioClose();
-        audioUseVirtualOutput(false);
+        stopSong(music);
         delete ascii; // the Fbo is never deleted
     }
     void attach(Template* scene, float startTime, float endTime)
@@ -93,40 +49,17 @@ struct Stage {
     // One frame as the driver draws it, at `beat`.
     void frameAt(Template* scene, double beat)
     {
-        setBeat(music, beat);
-        music->update();
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        std::vector<Template*> scenes(1, scene);
-        drawActiveScenes(scenes, music, &keys, PICTURE_WIDTH, PICTURE_HEIGHT);
+        sceneframes::frameAt(music, std::vector<Template*>(1, scene), beat, &keys, PICTURE_WIDTH, PICTURE_HEIGHT);
     }
 };
 
-// The shared Fbo's picture, RGB, top row first.
-inline Bytes readFbo(Fbo* fbo)
-{
-    std::vector<uint8_t> rgba((size_t)fbo->width * fbo->height * 4);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo->framebufferId);
-    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, fbo->width, fbo->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    Bytes rgb((size_t)fbo->width * fbo->height * 3);
-    for (int y = 0; y < fbo->height; y++)
-        for (int x = 0; x < fbo->width; x++)
-            for (int c = 0; c < 3; c++)
-                rgb[((size_t)(fbo->height - 1 - y) * fbo->width + x) * 3 + c] = rgba[((size_t)y * fbo->width + x) * 4 + c];
-    return rgb;
-}
+// The shared Fbo's picture, RGB, top row first (grid rows count from the top).
+inline Bytes readTopFirst(Fbo* fbo) { return flipRows(readFbo(fbo), fbo->width, fbo->height); }
 
-// For looking at.
-inline void savePicture(const char* path, const Bytes& rgb, int width, int height)
+// For looking at: a picture read with readTopFirst.
+inline void saveTopFirst(const char* path, const Bytes& rgb)
 {
-    testimg::PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = 2;
-    spec.mode = testimg::FIXED;
-    writeTestFile(path, testimg::makePng(spec, rgb));
+    savePicture(path, flipRows(rgb, PICTURE_WIDTH, PICTURE_HEIGHT), PICTURE_WIDTH, PICTURE_HEIGHT);
 }
 
 // The centre pixel of grid cell (column, row) in a picture of whole 8 x 8 cells.

@@ -42,7 +42,7 @@ static uint8_t logoFileColour(int x, int y) { return x % 7 == 0 ? 0 : (uint8_t)(
 
 static void writeTestPictures()
 {
-    makeDirs("data/textbigsprite");
+    makeFolders("data/textbigsprite");
     Bytes backdrop(ROTOZOOM_TEXELS, 9);
     backdrop[0] = 2;
     writeTestFile(TEXT_BIG_SPRITE_BACKDROP, backdrop);
@@ -136,8 +136,8 @@ TEST(TextBigSpriteFrames, RealPicturesIntoTheSharedFbo)
     REQUIRE_GL_WINDOW();
     Stage stage;
     stage.open();
-    copyData(TEXT_BIG_SPRITE_BACKDROP);
-    copyData(TEXT_BIG_SPRITE_LOGO);
+    copyAsset(TEXT_BIG_SPRITE_BACKDROP);
+    copyAsset(TEXT_BIG_SPRITE_LOGO);
     TextBigSprite* scene = new TextBigSprite();
     stage.attach(scene, 0.0f, 40.0f);
     scene->init();
@@ -151,10 +151,10 @@ TEST(TextBigSpriteFrames, RealPicturesIntoTheSharedFbo)
         if (shot) beat = shots[next];
         stage.frameAt(scene, beat);
         if (!shot) continue;
-        Bytes picture = readFbo(stage.fbo);
+        Bytes picture = readTopFirst(stage.fbo);
         char name[64];
         snprintf(name, sizeof name, "textbigsprite_beat%g.png", shots[next]);
-        savePicture(name, picture, PICTURE_WIDTH, PICTURE_HEIGHT);
+        saveTopFirst(name, picture);
         // Every cell is a full block in its grid colour.
         int blocks = 0;
         EXPECT_EQ(blockCellsMatching(picture, *stage.ascii, &blocks), GRID_CELLS) << name;

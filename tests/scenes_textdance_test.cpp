@@ -42,7 +42,7 @@ static bool danceCellLit(int frame, int column, int row)
 
 static void writeTestPictures()
 {
-    makeDirs("data/textdance");
+    makeFolders("data/textdance");
     Bytes backdrop(ROTOZOOM_TEXELS);
     for (int y = 0; y < ROTOZOOM_SIDE; y++)
         for (int x = 0; x < ROTOZOOM_SIDE; x++) backdrop[y * ROTOZOOM_SIDE + x] = backdropFileColour(x, y);
@@ -142,8 +142,8 @@ TEST(TextDanceFrames, RealPicturesIntoTheSharedFbo)
     REQUIRE_GL_WINDOW();
     Stage stage;
     stage.open();
-    copyData(TEXT_DANCE_BACKDROP);
-    for (const char* name : TEXT_DANCE_FRAMES) copyData(name);
+    copyAsset(TEXT_DANCE_BACKDROP);
+    for (const char* name : TEXT_DANCE_FRAMES) copyAsset(name);
     TextDance* scene = new TextDance();
     stage.attach(scene, 0.0f, 40.0f);
     scene->init();
@@ -157,10 +157,10 @@ TEST(TextDanceFrames, RealPicturesIntoTheSharedFbo)
         if (shot) beat = shots[next];
         stage.frameAt(scene, beat);
         if (!shot) continue;
-        pictures[next] = readFbo(stage.fbo);
+        pictures[next] = readTopFirst(stage.fbo);
         char name[64];
         snprintf(name, sizeof name, "textdance_beat%g.png", shots[next]);
-        savePicture(name, pictures[next], PICTURE_WIDTH, PICTURE_HEIGHT);
+        saveTopFirst(name, pictures[next]);
         EXPECT_EQ(scene->backdrop->mode, (int)next) << name;
         // Every cell is a full block in its grid colour.
         int blocks = 0;

@@ -62,7 +62,7 @@ TEST(TextFireDecay, StartsAt3_5AndStopsAfter248Steps)
 
 static void writeTestPictures()
 {
-    makeDirs("data/textfire");
+    makeFolders("data/textfire");
     writeTestFile(TEXT_FIRE_PICTURE_1, Bytes(FIRE_PICTURE_WIDTH * FIRE_PICTURE_HEIGHT, 1));
     writeTestFile(TEXT_FIRE_PICTURE_2, Bytes(FIRE_PICTURE_WIDTH * FIRE_PICTURE_HEIGHT, 2));
     accessMode = ACCESS_LOOSE;
@@ -157,8 +157,8 @@ TEST(TextFireFrames, FireInVirtualTimeIntoTheSharedFbo)
     REQUIRE_GL_WINDOW();
     Stage stage;
     stage.open();
-    copyData(TEXT_FIRE_PICTURE_1);
-    copyData(TEXT_FIRE_PICTURE_2);
+    copyAsset(TEXT_FIRE_PICTURE_1);
+    copyAsset(TEXT_FIRE_PICTURE_2);
     platformUseVirtualTime(true);
     platformSetVirtualNanoseconds(7000000000ull);
     textFireResetState();
@@ -176,10 +176,10 @@ TEST(TextFireFrames, FireInVirtualTimeIntoTheSharedFbo)
         if (frame != shots[next]) continue;
         // One step a frame: the 16.7 ms frames are always due.
         EXPECT_NEAR(scene->fire->decay, std::max(3.5 - frame * 0.014, 0.028), 1e-4) << frame;
-        Bytes picture = readFbo(stage.fbo);
+        Bytes picture = readTopFirst(stage.fbo);
         char name[64];
         snprintf(name, sizeof name, "textfire_frame%d.png", frame);
-        savePicture(name, picture, PICTURE_WIDTH, PICTURE_HEIGHT);
+        saveTopFirst(name, picture);
         // Fire colours only (dark red, red, yellow, white: never green or blue without red).
         topLit[next] = PICTURE_HEIGHT;
         for (int y = 0; y < PICTURE_HEIGHT; y++) {

@@ -396,16 +396,54 @@ TEST(PngDecoder, OversizedHeaderIsRefusedBeforeAllocating)
     EXPECT_NE(d.error, nullptr);
 }
 
-TEST(PngLoader, CorruptImageDataIsFatalThroughTextureLoad)
+TEST(PngLoader, DataEndingEarlyKeepsItsRowsCorruptDataIsFatal)
 {
-    Bytes raw = {0, 1, 2, 3};
+    // Three of four rows of a 3 x 4 grey picture (filter byte, three pixels each): the loader
+    // keeps them, the missing bottom row of the file stays clear (it is the texture's first row).
+    Bytes raw = {0, 10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90};
     writeTestFile("short.png", pngWithImageData(3, 4, 0, zlibCompress(raw, FIXED)));
     Texture texture;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(loadPng("short.png", texture));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("Invalid PNG image data"), std::string::npos);
-    EXPECT_EXIT(texture.load("short.png", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
-                "Failed to load image short.png!");
+    ASSERT_TRUE(loadPng("short.png", texture));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(texture.width, 3u);
+    ASSERT_EQ(texture.height, 4u);
+    const uint8_t* top = texture.imageData + 3 * 3 * 4; // the file's first row, last after the flip
+    EXPECT_EQ(top[0], 10);
+    EXPECT_EQ(top[3], 255);
+    EXPECT_EQ(texture.imageData[0], 0);
+    EXPECT_EQ(texture.imageData[3], 0);
+    free(texture.imageData);
+    texture.imageData = nullptr;
+
+    // A deflate stream cut short (the stored block promises more than there is): the same.
+    Bytes stored = zlibCompress(raw, STORED);
+    stored.resize(stored.size() - 6);
+    writeTestFile("cut.png", pngWithImageData(3, 4, 0, stored));
+    ASSERT_TRUE(loadPng("cut.png", texture));
+    free(texture.imageData);
+    texture.imageData = nullptr;
+
+    // Data after the last row stops the inflation quietly.
+    Bytes longer = raw;
+    longer.insert(longer.end(), {0, 1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9});
+    writeTestFile("long.png", pngWithImageData(3, 3, 0, zlibCompress(longer, FIXED)));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(loadPng("long.png", texture));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(texture.imageData[0], 70);
+    free(texture.imageData);
+    texture.imageData = nullptr;
+
+    // Corrupt data (a block of the reserved type 3) stays refused: fatal through Texture::load.
+    Bytes corrupt = {0x78, 0x01, 0x07, 0x00};
+    writeTestFile("corrupt.png", pngWithImageData(3, 4, 0, corrupt));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadPng("corrupt.png", texture));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Invalid PNG image data: invalid block type"),
+              std::string::npos);
+    EXPECT_EXIT(texture.load("corrupt.png", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
+                "Failed to load image corrupt.png!");
     EXPECT_EXIT(texture.load("missing.png", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
                 "Failed to load image missing.png!");
 }

@@ -14,5 +14,7 @@ struct BitmapFont {
     GLuint listBase; // first of BITMAP_FONT_GLYPHS display lists, for character BITMAP_FONT_FIRST_CHAR
 };
 
-// Needs a current GL context. Fatal when no font at all can be loaded.
+// Needs a current GL context. Fatal (the report) when no font at all can be
+// loaded, when glGenLists has no lists to give, and when a GL error is pending on entry (the GL
+// check's report, naming this file): only the errors the font creation itself leaves are cleared.
 void createBitmapFont(BitmapFont* font);

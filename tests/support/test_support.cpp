@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 void writeTestFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
@@ -35,6 +36,12 @@ std::string readTestText(const std::string& path)
 {
     std::vector<uint8_t> bytes = readTestFile(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+bool testsRequireAll()
+{
+    const char* value = getenv("HALVOREN_REQUIRE_ALL");
+    return value && value[0] && strcmp(value, "0") != 0;
 }
 
 std::string keyLockPath()

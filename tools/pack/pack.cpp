@@ -3,8 +3,11 @@
 // The manifest lists one asset name per line, exactly as the show opens it (backslashes kept), in
 // load order; blank lines and lines starting with '#' are skipped. The files are read from the
 // loose tree under --root through the show's own record mode, so the archive is what the show reads.
+// Exit 1 without an archive: a missing asset (each is named), a manifest that names no asset, or
+// a fatal report of the record mode (a line naming a folder ends in its allocation report).
 //
 //   halvoren-pack --root DIR --manifest FILE --out data.hlv
+#include "platform/platform.h" // platformSetHeadlessBoxes
 #include "util/data/data.h"
 
 #include <stdio.h>
@@ -30,6 +33,8 @@ int main(int argc, char** argv)
         else return usage();
     }
     if (!manifest) return usage();
+    // A build step: a fatal report goes to standard error and never waits for a box to be answered.
+    platformSetHeadlessBoxes(true);
 
     FILE* list = fopen(manifest, "rt");
     if (!list) {
@@ -56,14 +61,10 @@ int main(int argc, char** argv)
     fclose(list);
     if (missing) return 1;
     if (count == 0) {
-        // An empty manifest still gives a valid, empty archive so the build can go on.
-        FILE* f = fopen(out, "wb");
-        if (!f) return 1;
-        std::vector<uint8_t> archive = buildArchive({});
-        fwrite(archive.data(), 1, archive.size(), f);
-        fclose(f);
-        printf("halvoren-pack: empty manifest, wrote an empty archive %s\n", out);
-        return 0;
+        // The archive format cannot hold nothing (a packed block needs two symbols): the show
+        // would refuse such a file at start-up, so none is written.
+        fprintf(stderr, "halvoren-pack: manifest %s names no asset; no archive written\n", manifest);
+        return 1;
     }
     writeArchiveTo(out);
     size_t bytes = 0;

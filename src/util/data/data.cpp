@@ -2,6 +2,8 @@
 #include "util/data/data.h"
 
 #include "platform/report.h"
+#include <new>
+#include <stdexcept>
 #include <stdlib.h>
 #include <string.h>
 
@@ -23,6 +25,20 @@ static struct {
 } s_data;
 
 static char s_reason[600];
+
+// Runs an allocation; false when the memory cannot be had (std::bad_alloc, or a size beyond what
+// a vector can hold), so that every caller ends in its own report instead of an abort.
+template <typename Allocation> static bool allocated(Allocation allocation)
+{
+    try {
+        allocation();
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
 
 const std::vector<DataEntry>& dataEntries() { return s_data.entries; }
 void clearDataEntries() { s_data.entries.clear(); }
@@ -72,14 +88,20 @@ static FILE* openRecorded(const char* name, const char* mode)
     long length = ftell(f);
     rewind(f);
     if (length < 0) FATAL("Negative file length: %i", (int)length);
+    // A folder opens as a stream whose length is whatever the file system answers (on ext4 the
+    // largest long): the allocation fails and ends in the report.
     DataEntry entry;
-    entry.name = name;
-    entry.data.resize((size_t)length);
+    if (!allocated([&] {
+            entry.name = name;
+            entry.data.resize((size_t)length);
+        }))
+        FATAL("Failed to allocate memory for data buffer loading %s!", name);
     size_t got = length > 0 ? fread(entry.data.data(), 1, (size_t)length, f) : 0;
     if (got < 1) FATAL("Tried to read %i bytes from %s, got %i", (int)length, name, (int)got);
     entry.data.resize(got);
     rewind(f);
-    s_data.entries.push_back(std::move(entry));
+    if (!allocated([&] { s_data.entries.push_back(std::move(entry)); }))
+        FATAL("Failed to allocate memory for data buffer loading %s!", name);
     return f;
 }
 
@@ -97,6 +119,26 @@ FILE* openFile(const char* name, const char* mode)
     }
     if (accessMode == ACCESS_RECORD) return openRecorded(name, mode);
     return openLoose(name, mode);
+}
+
+bool readAsset(const char* name, size_t maxBytes, std::vector<uint8_t>* bytes)
+{
+    bytes->clear();
+    FILE* file = openFile(name, "rb");
+    if (!file) return false;
+    uint8_t buffer[65536];
+    size_t got;
+    bool ok = true;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (bytes->size() + got > maxBytes || !allocated([&] { bytes->insert(bytes->end(), buffer, buffer + got); })) {
+            ok = false;
+            break;
+        }
+    }
+    if (ferror(file)) ok = false;
+    fclose(file);
+    if (!ok) bytes->clear();
+    return ok;
 }
 
 // >> reading
@@ -126,12 +168,16 @@ const char* parseChunkStream(const uint8_t* bytes, size_t size, std::vector<Data
         // Empty names and empty contents cannot be read back, as in every archive ever written.
         if (nameLength == 0 || (size_t)nameLength > size - pos) return "Unexpected end of datafile!";
         DataEntry entry;
-        entry.name.assign((const char*)bytes + pos, (size_t)nameLength);
+        if (!allocated([&] { entry.name.assign((const char*)bytes + pos, (size_t)nameLength); }))
+            return "Failed to allocate memory for filename string!";
         pos += (size_t)nameLength;
         if (dataSize == 0 || (size_t)dataSize > size - pos) return "Unexpected end of datafile!";
-        entry.data.assign(bytes + pos, bytes + pos + dataSize);
+        if (!allocated([&] {
+                entry.data.assign(bytes + pos, bytes + pos + dataSize);
+                entries->push_back(std::move(entry));
+            }))
+            return "Failed to allocate memory for data chunk!";
         pos += (size_t)dataSize;
-        entries->push_back(std::move(entry));
         chunks++;
         total += (uint32_t)dataSize;
     }
@@ -170,7 +216,10 @@ const char* parseArchive(const uint8_t* bytes, size_t size, std::vector<DataEntr
         snprintf(s_reason, sizeof s_reason, "Unpacked length %i does not fit the packed block", unpackedLength);
         return s_reason;
     }
-    unpacked.resize((size_t)unpackedLength);
+    if (!allocated([&] { unpacked.resize((size_t)unpackedLength); })) {
+        snprintf(s_reason, sizeof s_reason, "Failed to allocate memory for data buffer loading %s!", ARCHIVE_NAME);
+        return s_reason;
+    }
     int got = 0;
     if (const char* reason = unpackHuffman(packed, packedSize, unpacked.data(), unpacked.size(), &got))
         return reason;
@@ -188,7 +237,11 @@ void openArchiveFrom(const char* path)
     long length = ftell(f);
     rewind(f);
     if (length <= 0) FATAL("Negative or zero file length: %i", (int)length);
-    std::vector<uint8_t> bytes((size_t)length);
+    std::vector<uint8_t> bytes;
+    if (!allocated([&] { bytes.resize((size_t)length); })) {
+        fclose(f);
+        FATAL("Failed to allocate memory for data buffer loading %s!", path);
+    }
     if (fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
         fclose(f);
         FATAL("Failed to read %i bytes from %s.", (int)length, path);
@@ -229,10 +282,14 @@ void writeArchive() { writeArchiveTo(ARCHIVE_NAME); }
 void writeArchiveTo(const char* path)
 {
     if (accessMode != ACCESS_RECORD) return;
-    std::vector<uint8_t> stream = buildChunkStream(s_data.entries);
+    std::vector<uint8_t> stream, archive;
+    if (!allocated([&] { stream = buildChunkStream(s_data.entries); }))
+        FATAL("Failed to allocate memory for data buffer loading %s!", path);
     if (stream.empty() || stream.size() > 0x7fffffff)
         FATAL("Negative or zero file length: %i", (int)stream.size());
-    std::vector<uint8_t> archive = buildArchive(s_data.entries);
+    stream = std::vector<uint8_t>();
+    if (!allocated([&] { archive = buildArchive(s_data.entries); }))
+        FATAL("Failed to allocate memory for data buffer loading %s!", path);
     FILE* f = fopen(path, "wb");
     if (!f) FATAL("Failed to open data file %s for writing. Gimme permissions, bitch!\n", path);
     if (fwrite(archive.data(), 1, sizeof ARCHIVE_MAGIC, f) != sizeof ARCHIVE_MAGIC) FATAL("Failed to write header!");

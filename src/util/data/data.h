@@ -32,6 +32,10 @@ struct DataEntry {
 // Opens an asset for reading with stdio; null when it is not available.
 FILE* openFile(const char* name, const char* mode);
 
+// Reads a whole asset through openFile into *bytes. False when it cannot be opened or read, or is
+// larger than maxBytes (*bytes is then empty).
+bool readAsset(const char* name, size_t maxBytes, std::vector<uint8_t>* bytes);
+
 // Archive mode: loads "data.hlv" from the working directory (or the given path). Fatal on any problem.
 void openArchive();
 void openArchiveFrom(const char* path);

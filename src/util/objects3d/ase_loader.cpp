@@ -3,7 +3,7 @@
 
 #include "platform/platform.h"         // platformMessageBox
 #include "platform/report.h"           // FATAL, FATAL_LOCATION, reportErrorBox
-#include "util/objects3d/objects3d.h"  // Objects3D, GeomObject, Material
+#include "util/objects3d/model.h"      // Model, GeomObject, Material
 #include "util/texture/texture.h"      // Texture
 
 #include <algorithm> // std::min
@@ -60,6 +60,16 @@ static size_t findUpTo(const std::string& text, const char* what, size_t from, s
     return at == std::string_view::npos ? NONE : from + at;
 }
 
+// Position of `what` inside the object that starts at `object` (before `nextObject`, NONE: the
+// last object). A list of a later object is never read as this one's, so a stub object cannot
+// copy the lists of the object after it, and no search runs past the object's end.
+static size_t findInObject(const std::string& text, const char* what, size_t object, size_t nextObject)
+{
+    if (nextObject == NONE) return findFrom(text, what, object);
+    size_t at = findUpTo(text, what, object, nextObject);
+    return at != NONE && at < nextObject ? at : NONE;
+}
+
 // The characters from start up to end (or the end of the text), converted as far as they form one.
 static float toFloat(const std::string& text, size_t start, size_t end)
 {
@@ -107,19 +117,19 @@ static bool skipIndex(const std::string& text, size_t keyword, size_t* cursor)
 static void readVectorList(const std::string& text, const char* keyword, size_t from, size_t end,
                            std::vector<Vec4>* out)
 {
-    size_t entry = findFrom(text, keyword, from);
+    size_t entry = findUpTo(text, keyword, from, end);
     while (entry != NONE && entry <= end) {
         size_t cursor, last = entry;
         float v[3];
         if (!skipIndex(text, entry, &cursor) || !readNumbers(text, &cursor, '\t', v, 3, &last)) break;
         out->push_back({v[0], v[1], v[2], 0});
-        entry = findFrom(text, keyword, last);
+        entry = findUpTo(text, keyword, last, end);
     }
 }
 
 // >> material pass
 
-static bool scanMaterials(const std::string& text, Objects3D* model, AseScan* scan)
+static bool scanMaterials(const std::string& text, Model* model, AseScan* scan)
 {
     size_t pos = findFrom(text, "*MATERIAL ", 1);
     while (pos != NONE) {
@@ -165,21 +175,26 @@ static bool scanMaterials(const std::string& text, Objects3D* model, AseScan* sc
 
 // Reads one object starting at `object`; false when the pass ends here (a list is missing or the
 // verdict is set).
-static bool scanObject(const std::string& text, size_t object, size_t nextObject, Objects3D* model, AseScan* scan)
+static bool scanObject(const std::string& text, size_t object, size_t nextObject, Model* model, AseScan* scan)
 {
     GeomObject geom;
     auto beforeNext = [nextObject](size_t at) { return nextObject == NONE || at <= nextObject; };
+    // A list's end: its closing brace, or the next object where that comes first.
+    auto listEnd = [&text, nextObject](size_t list) {
+        size_t end = findFrom(text, '}', list);
+        return nextObject != NONE && end != NONE && end > nextObject ? nextObject : end;
+    };
 
-    size_t list = findFrom(text, "*MESH_VERTEX_LIST ", object);
-    size_t end = findFrom(text, '}', list);
+    size_t list = findInObject(text, "*MESH_VERTEX_LIST ", object, nextObject);
+    size_t end = listEnd(list);
     if (list == NONE || end == NONE) return false;
     readVectorList(text, "*MESH_VERTEX ", list, end, &geom.vertices);
 
-    list = findFrom(text, "*MESH_FACE_LIST ", object);
-    end = findFrom(text, '}', list);
+    list = findInObject(text, "*MESH_FACE_LIST ", object, nextObject);
+    end = listEnd(list);
     if (list == NONE || end == NONE) return false;
     int k = 0;
-    size_t face = findFrom(text, "*MESH_FACE ", list);
+    size_t face = findUpTo(text, "*MESH_FACE ", list, end);
     while (face != NONE && face <= end) {
         size_t cursor = findFrom(text, ':', numberStart(text, face));
         IndexTriple corners;
@@ -199,18 +214,18 @@ static bool scanObject(const std::string& text, size_t object, size_t nextObject
         geom.faces.push_back(corners);
         geom.normalFaces.push_back(normal);
         k++;
-        face = findFrom(text, "*MESH_FACE ", last);
+        face = findUpTo(text, "*MESH_FACE ", last, end);
     }
 
-    list = findFrom(text, "*MESH_TVERTLIST ", object);
-    if (list != NONE && (nextObject == NONE || list < nextObject)) {
-        end = findFrom(text, '}', list);
+    list = findInObject(text, "*MESH_TVERTLIST ", object, nextObject);
+    if (list != NONE) {
+        end = listEnd(list);
         if (end == NONE) return false;
         readVectorList(text, "*MESH_TVERT ", list, end, &geom.texCoords);
-        list = findFrom(text, "*MESH_TFACELIST ", object);
-        end = findFrom(text, '}', list);
+        list = findInObject(text, "*MESH_TFACELIST ", object, nextObject);
+        end = listEnd(list);
         if (list == NONE || end == NONE) return false;
-        size_t entry = findFrom(text, "*MESH_TFACE ", list);
+        size_t entry = findUpTo(text, "*MESH_TFACE ", list, end);
         while (entry != NONE && entry <= end) {
             // Texture-face indices are integers ending at a tab, like the floats around them.
             size_t cursor, last = entry;
@@ -227,16 +242,16 @@ static bool scanObject(const std::string& text, size_t object, size_t nextObject
             }
             if (j < 3) break;
             geom.texFaces.push_back(triple);
-            entry = findFrom(text, "*MESH_TFACE ", last);
+            entry = findUpTo(text, "*MESH_TFACE ", last, end);
         }
     }
 
-    list = findFrom(text, "*MESH_NORMALS ", object);
-    end = findFrom(text, '}', list);
+    list = findInObject(text, "*MESH_NORMALS ", object, nextObject);
+    end = listEnd(list);
     if (list == NONE || end == NONE) return false;
     readVectorList(text, "*MESH_FACENORMAL ", list, end, &geom.normals);
 
-    size_t ref = findFrom(text, "*MATERIAL_REF ", object);
+    size_t ref = findInObject(text, "*MATERIAL_REF ", object, nextObject);
     size_t start = ref == NONE ? NONE : numberStart(text, ref + 14);
     size_t brace = findFrom(text, '}', start);
     if (ref == NONE || !beforeNext(ref) || start == NONE || !beforeNext(start) || brace == NONE || !beforeNext(brace)) {
@@ -262,7 +277,7 @@ static bool scanObject(const std::string& text, size_t object, size_t nextObject
     return true;
 }
 
-static void scanGeometry(const std::string& text, Objects3D* model, AseScan* scan)
+static void scanGeometry(const std::string& text, Model* model, AseScan* scan)
 {
     size_t object = findFrom(text, "*GEOMOBJECT ", 0);
     while (object != NONE) {
@@ -272,7 +287,7 @@ static void scanGeometry(const std::string& text, Objects3D* model, AseScan* sca
     }
 }
 
-void scanAse(const std::string& text, Objects3D* model, AseScan* scan)
+void scanAse(const std::string& text, Model* model, AseScan* scan)
 {
     *scan = AseScan();
     size_t scene = text.find("*SCENE_FILENAME ");
@@ -285,7 +300,7 @@ void scanAse(const std::string& text, Objects3D* model, AseScan* scan)
     scanGeometry(text, model, scan);
 }
 
-bool loadAse(const char* path, Objects3D* model)
+bool loadAse(const char* path, Model* model)
 {
     FILE* file = fopen(path, "r");
     if (!file) FATAL("Failed to open file %s", path);

@@ -1,4 +1,4 @@
-// ase_loader: ASCII scene export (ASE) text files into an Objects3D, by a keyword scanner.
+// ase_loader: ASCII scene export (ASE) text files into a Model, by a keyword scanner.
 //
 // The scanner does not follow the format's braces: it finds keywords by substring search, bounds
 // each search by the next closing brace or the next "*GEOMOBJECT ", and reads a number from the
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-class Objects3D;
+struct Model;
 
 #define ASE_IMAGE_DIRECTORY "data/images/"
 
@@ -36,7 +36,7 @@ struct AseScan {
 
 // Scans a whole ASE text into the model (materials without textures). The verdict says where
 // the scan stopped.
-void scanAse(const std::string& text, Objects3D* model, AseScan* scan);
+void scanAse(const std::string& text, Model* model, AseScan* scan);
 
 // Loads the file into the model; false when the materials could not be read.
-bool loadAse(const char* path, Objects3D* model);
+bool loadAse(const char* path, Model* model);

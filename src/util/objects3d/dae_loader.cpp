@@ -2,8 +2,8 @@
 #include "util/objects3d/dae_loader.h"
 
 #include "platform/report.h"           // FATAL, CHECK_GL
-#include "util/data/data.h"            // openFile
-#include "util/objects3d/objects3d.h"  // Objects3D, SceneNode, GeomObject
+#include "util/data/data.h"            // readAsset
+#include "util/objects3d/model.h"      // Model, SceneNode, GeomObject
 #include "util/texture/texture.h"      // Texture
 
 #include <ctype.h>
@@ -15,6 +15,7 @@
 #include <strings.h>
 #include <stdlib.h>
 #include <string.h>
+#include <map>
 #include <tinyxml.h>
 
 enum { MESSAGE_BYTES = 1024 };
@@ -25,10 +26,14 @@ struct DaeImage {
 };
 
 struct DaeParser {
-    Objects3D* model;
+    Model* model;
     DaeTextures* textures;
     std::vector<DaeImage> images;
     std::string* message;
+    size_t modelBytesAllowed;  // what the model's lists may take: DAE_MODEL_BYTES_PER_FILE_BYTE x size + constant
+    size_t modelBytes = 0;     // what they take so far
+    // The current mesh's sources, each parsed once however many "triangles" read it.
+    std::map<std::string, std::vector<Vec4>> meshSources;
 };
 
 static bool fail(DaeParser* p, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -41,6 +46,18 @@ static bool fail(DaeParser* p, const char* format, ...)
     va_end(args);
     *p->message = text;
     return false;
+}
+
+// Counts `bytes` more of the model's lists against the budget of the load; false (with the report)
+// when they would pass it. Called before the lists are filled, so a refused load never holds them.
+static bool charge(DaeParser* p, size_t bytes, const char* what, const char* name)
+{
+    if (bytes > p->modelBytesAllowed - p->modelBytes)
+        return fail(p, "%s %s would take the model past %zu bytes (DAE_MODEL_BYTES_PER_FILE_BYTE x file size "
+                    "+ DAE_MODEL_BYTES_CONSTANT); refused",
+                    what, name, p->modelBytesAllowed);
+    p->modelBytes += bytes;
+    return true;
 }
 
 // >> element access (TinyXML answers null for anything missing)
@@ -427,6 +444,7 @@ static bool readSource(DaeParser* p, const TiXmlElement* source, std::vector<Vec
         return fail(p, "Source %s holds %i values, but its accessor reads %i of stride %i", id, (int)values.size(),
                     count, stride);
     out->clear();
+    out->reserve(values.size() / stride);
     for (size_t i = 0; i + stride <= values.size(); i += stride)
         out->push_back({values[i], values[i + 1], stride == 3 ? values[i + 2] : 1.0f, 0});
     return true;
@@ -437,6 +455,7 @@ static void pickTriples(const std::vector<int32_t>& indices, int stride, int off
 {
     out->clear();
     size_t perTriangle = 3 * (size_t)stride;
+    out->reserve(indices.size() / perTriangle);
     for (size_t t = 0; t + perTriangle <= indices.size(); t += perTriangle) {
         IndexTriple triple;
         for (int j = 0; j < 3; j++) triple[j] = indices[t + j * stride + offset];
@@ -494,7 +513,16 @@ static bool readTriangles(DaeParser* p, const std::string& geometryId, const TiX
         else if (inputs[INPUT_NORMAL].present && id == inputs[INPUT_NORMAL].source) target = &object.normals;
         else if (inputs[INPUT_TEXCOORD].present && id == inputs[INPUT_TEXCOORD].source) target = &object.texCoords;
         else return fail(p, "Unexpected source %s\n", id.c_str());
-        if (!readSource(p, source, target)) return false;
+        // Sources are parsed once per mesh; each mesh built from one pays for its own copy.
+        auto cached = p->meshSources.find(id);
+        if (cached == p->meshSources.end()) {
+            std::vector<Vec4> values;
+            if (!readSource(p, source, &values)) return false;
+            if (!charge(p, values.size() * sizeof(Vec4), "Source", id.c_str())) return false;
+            cached = p->meshSources.emplace(id, std::move(values)).first;
+        }
+        if (!charge(p, cached->second.size() * sizeof(Vec4), "A copy of source", id.c_str())) return false;
+        *target = cached->second;
     }
 
     const TiXmlElement* indexElement = triangles->FirstChildElement("p");
@@ -517,9 +545,12 @@ static bool readTriangles(DaeParser* p, const std::string& geometryId, const TiX
         if (inputs[kind].offset < 0 || inputs[kind].offset >= stride)
             return fail(p, "Input offset %i of %s lies outside its %i inputs per corner", inputs[kind].offset,
                         geometryId.c_str(), stride);
+        if (!charge(p, indices.size() / stride / 3 * sizeof(IndexTriple), "The index list of", geometryId.c_str()))
+            return false;
         pickTriples(indices, stride, inputs[kind].offset, lists[kind]);
     }
-    p->model->geomObjects.push_back(object);
+    if (!charge(p, sizeof(GeomObject) + geometryId.size(), "Mesh", geometryId.c_str())) return false;
+    p->model->geomObjects.push_back(std::move(object));
     return true;
 }
 
@@ -530,8 +561,12 @@ static bool readGeometries(DaeParser* p, const TiXmlElement* library)
         const TiXmlElement* mesh = geometry->FirstChildElement();
         if (!mesh) continue;
         std::string id = attribute(geometry, "id");
+        p->meshSources.clear();
         for (const TiXmlElement* t = mesh->FirstChildElement("triangles"); t; t = t->NextSiblingElement("triangles"))
             if (!readTriangles(p, id, mesh, t)) return false;
+        // The parsed sources leave with their mesh: the budget takes them back.
+        for (const auto& source : p->meshSources) p->modelBytes -= source.second.size() * sizeof(Vec4);
+        p->meshSources.clear();
     }
     return true;
 }
@@ -569,7 +604,7 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
 {
     if (depth > DAE_MAX_NODE_DEPTH)
         return fail(p, "Node %s lies deeper than DAE_MAX_NODE_DEPTH (%i)", node->name.c_str(), DAE_MAX_NODE_DEPTH);
-    Objects3D* model = p->model;
+    Model* model = p->model;
     const char* name = node->name.c_str();
     for (const TiXmlElement* e = element->FirstChildElement(); e; e = e->NextSiblingElement()) {
         const char* kind = e->Value();
@@ -577,7 +612,7 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
             SceneNode child;
             child.name = attribute(e, "id");
             if (!walkNode(p, e, &child, depth + 1)) return false;
-            node->children.push_back(child);
+            node->children.push_back(std::move(child));
         } else if (strcmp(kind, "translate") == 0) {
             float v[3];
             if (!readTransform(p, e, name, v, 3)) return false;
@@ -602,7 +637,14 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
                 GeomObject& object = model->geomObjects[i];
                 if (object.name != url) continue;
                 found = true;
-                node->geometryIndices.push_back((int)i);
+                std::vector<int>& indices = node->geometryIndices;
+                if (indices.size() == indices.capacity()) { // grown here, so the budget sees the capacity
+                    size_t grown = indices.capacity() < 8 ? 8 : 2 * indices.capacity();
+                    size_t bytes = (grown - indices.capacity()) * sizeof(int);
+                    if (!charge(p, bytes, "An instance of", url.c_str())) return false;
+                    indices.reserve(grown);
+                }
+                indices.push_back((int)i);
                 if (!object.texFaces.empty() && p->textures->materialTexture[object.materialIndex] >= 0)
                     object.hasTexture = true;
             }
@@ -636,9 +678,18 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
 
 // >> the document
 
-bool parseDae(const char* documentText, const char* path, Objects3D* model, DaeTextures* textures, std::string* message)
+size_t daeModelBytesAllowed(size_t fileBytes)
 {
-    DaeParser parser = {model, textures, {}, message};
+    return DAE_MODEL_BYTES_PER_FILE_BYTE * fileBytes + DAE_MODEL_BYTES_CONSTANT;
+}
+
+bool parseDae(const char* documentText, const char* path, Model* model, DaeTextures* textures, std::string* message)
+{
+    DaeParser parser;
+    parser.model = model;
+    parser.textures = textures;
+    parser.message = message;
+    parser.modelBytesAllowed = daeModelBytesAllowed(strlen(documentText));
     DaeParser* p = &parser;
     *textures = DaeTextures();
 
@@ -685,25 +736,7 @@ bool parseDae(const char* documentText, const char* path, Objects3D* model, DaeT
     return true;
 }
 
-// Reads a whole asset through openFile; false when it cannot be opened or read.
-static bool readDocument(const char* path, std::vector<char>* bytes)
-{
-    FILE* file = openFile(path, "rb");
-    if (!file) return false;
-    char buffer[65536];
-    size_t got;
-    bool ok = true;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes->size() + got > DAE_MAX_FILE_BYTES) { ok = false; break; }
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    }
-    if (ferror(file)) ok = false;
-    fclose(file);
-    bytes->push_back('\0');
-    return ok;
-}
-
-static void loadTextures(Objects3D* model, const DaeTextures& textures, size_t count)
+static void loadTextures(Model* model, const DaeTextures& textures, size_t count)
 {
     std::vector<Texture*> loaded;
     for (size_t i = 0; i < count; i++) {
@@ -718,14 +751,16 @@ static void loadTextures(Objects3D* model, const DaeTextures& textures, size_t c
     }
 }
 
-bool loadDae(const char* path, Objects3D* model)
+bool loadDae(const char* path, Model* model)
 {
-    std::vector<char> bytes;
-    if (!readDocument(path, &bytes)) FATAL("Could not load %s. Error='%s'. Exiting.\n", path, "Failed to open file");
+    std::vector<uint8_t> bytes;
+    if (!readAsset(path, DAE_MAX_FILE_BYTES, &bytes))
+        FATAL("Could not load %s. Error='%s'. Exiting.\n", path, "Failed to open file");
+    bytes.push_back('\0');
     DaeTextures textures;
     std::string message;
     CHECK_GL();
-    bool parsed = parseDae(bytes.data(), path, model, &textures, &message);
+    bool parsed = parseDae((const char*)bytes.data(), path, model, &textures, &message);
     // Textures come before the geometry in the document's order, so their failures come first.
     loadTextures(model, textures, parsed ? textures.files.size() : textures.filesBeforeFailure);
     CHECK_GL();

@@ -128,11 +128,3 @@ bool load(const char* fileName, Objects3D* model)
     if (strcmp(extension, ".dae") == 0) return loadDae(fileName, model);
     return false;
 }
-
-void linkSceneNodeParents(SceneNode* node)
-{
-    for (SceneNode& child : node->children) {
-        child.parent = node;
-        linkSceneNodeParents(&child);
-    }
-}

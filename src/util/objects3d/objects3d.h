@@ -10,11 +10,9 @@
 // root.mirrored), pop. setupLights drives at most MODEL_MAX_LIGHTS OpenGL lights.
 #pragma once
 
-#include "util/objects3d/camera.h"     // Camera, Light, Vec4
-#include "util/objects3d/geomobject.h" // GeomObject, Material, IndexTriple
+#include "util/objects3d/model.h" // Model, SceneNode, and through it Camera, Light, GeomObject
 
 #include <string>
-#include <vector>
 
 class ShaderProgram;
 class Texture;
@@ -22,24 +20,10 @@ class Texture;
 // OpenGL guarantees eight lights; a model's further lights are not applied.
 enum { MODEL_MAX_LIGHTS = 8 };
 
-struct SceneNode {
-    std::vector<SceneNode> children;  // drawn before this node's own meshes
-    std::vector<int> geometryIndices; // into the model's geomObjects
-    SceneNode* parent = nullptr;      // null for the root; set once the tree is complete
-    float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // column-major
-    bool mirrored = false;            // the matrix reverses handedness
-    std::string name;
-};
-
-class Objects3D {
+// The loaded model (the loaders fill its Model part) and how it is drawn.
+class Objects3D : public Model {
 public:
-    std::vector<Camera> cameras;         // in file order
-    std::vector<Light> lights;           // light i drives GL_LIGHT0 + i
-    std::vector<Material> materials;     // indexed by a mesh's materialIndex
-    std::vector<GeomObject> geomObjects; // indexed by the nodes' geometryIndices
     float transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // model placement
-    SceneNode root;
-    std::string directory;                 // the loaded file's folder, with its trailing "/"
     ShaderProgram* plainShader = nullptr;  // bound for untextured meshes; null: fixed function
     ShaderProgram* texturedShader = nullptr; // bound for textured meshes; null: fixed function
 
@@ -76,7 +60,3 @@ void depthFirstEnd();
 
 // Loads a model by its extension; false for an unknown extension.
 bool load(const char* fileName, Objects3D* model);
-
-// Sets every node's parent pointer below `node` (the tree is built by value, so pointers are
-// fixed once it no longer grows).
-void linkSceneNodeParents(SceneNode* node);

@@ -1,4 +1,4 @@
-// bmp_loader: Windows BMP images into a Texture.
+// bmp_loader: Windows BMP images into a LoadedImage.
 //
 // Accepts: "BM" files with a 40-byte (or longer) information header, 24 bits per pixel,
 // no compression, rows stored bottom-up, each row padded to the header's image size (or, when the
@@ -11,7 +11,7 @@
 
 #include "platform/report.h"           // LOADER_WARNING
 #include "util/texture/image_buffer.h" // ImageBuffer
-#include "util/texture/texture.h"      // Texture, readImageFile
+#include "util/texture/image_file.h"   // LoadedImage, imageByteSize, readImageFile
 #include <stdlib.h>
 #include <vector>
 
@@ -81,7 +81,7 @@ int ImageBuffer::readBmp(const char* fileName)
     return decodeBmp(bytes.data(), bytes.size(), this);
 }
 
-bool loadBmp(const char* fileName, Texture& texture)
+bool loadBmp(const char* fileName, LoadedImage& texture)
 {
     ImageBuffer image;
     if (image.readBmp(fileName) != BMP_OK) return false;

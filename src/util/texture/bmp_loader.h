@@ -1,10 +1,10 @@
-// bmp_loader: uncompressed 24-bit BMP images into a Texture (see bmp_loader.cpp).
+// bmp_loader: uncompressed 24-bit BMP images into a LoadedImage (see bmp_loader.cpp).
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
-class Texture;
+struct LoadedImage;
 struct ImageBuffer;
 
 // readBmp / decodeBmp result codes.
@@ -21,4 +21,4 @@ int decodeBmp(const uint8_t* bytes, size_t size, ImageBuffer* image);
 
 // The ".bmp" entry of Texture::load: 24-bit GL_RGB, bottom row first. False when the file cannot be
 // opened, is an unsupported variant or is cut short (silently), or is empty (with a message).
-bool loadBmp(const char* fileName, Texture& texture);
+bool loadBmp(const char* fileName, LoadedImage& texture);

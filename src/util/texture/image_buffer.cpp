@@ -1,7 +1,7 @@
 // image_buffer: the JPEG and BMP loaders' intermediate picture. See image_buffer.h.
 #include "util/texture/image_buffer.h"
 
-#include "util/texture/texture.h" // imageByteSize
+#include "util/texture/image_file.h" // imageByteSize
 #include <stdlib.h>
 
 ImageBuffer::ImageBuffer() : width(0), height(0), channels(3), rgbRows(nullptr) {}

@@ -1,16 +1,17 @@
-// jpg_loader: JPEG images into a Texture, decoded by libjpeg.
+// jpg_loader: JPEG images into a LoadedImage, decoded by libjpeg.
 //
 // Accepts what libjpeg decodes to RGB: baseline and progressive, colour and grey-scale (grey comes
-// out with three equal channels). Refuses, as a fatal report naming libjpeg's message: corrupt
-// data, and any file libjpeg can only decode with a warning (a truncated file it would pad with
-// grey is damaged, never shown); images beyond the texture limits.
-// libjpeg's own error handler would print and exit; here errors and warnings jump back to the
-// decoder instead. Output: 24-bit R, G, B through ImageBuffer, bottom row first.
+// out with three equal channels), also when libjpeg decodes it with a warning (extraneous bytes
+// before a marker, a premature end it pads with grey): the picture is shown and the first warning
+// goes to standard error with the file's name. Refuses, as a fatal report naming libjpeg's
+// message: libjpeg errors; images beyond the texture limits.
+// libjpeg's own error handler would print and exit; here errors jump back to the decoder instead.
+// Output: 24-bit R, G, B through ImageBuffer, bottom row first.
 #include "util/texture/jpg_loader.h"
 
 #include "platform/report.h"           // FATAL, LOADER_WARNING
 #include "util/texture/image_buffer.h" // ImageBuffer
-#include "util/texture/texture.h"      // Texture, imageByteSize, readImageFile
+#include "util/texture/image_file.h"   // LoadedImage, imageByteSize, readImageFile
 #include <setjmp.h>
 #include <stdio.h>
 #include <string.h>
@@ -21,6 +22,7 @@ struct JpegErrorManager {
     jpeg_error_mgr base; // first, so libjpeg's pointer is also ours
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    char warning[JMSG_LENGTH_MAX]; // the first warning; empty without one
 };
 
 // The last refusal, returned by decodeJpeg.
@@ -33,15 +35,19 @@ static void jpegErrorExit(j_common_ptr info)
     longjmp(err->jump, 1);
 }
 
-// Warnings (level -1) mean corrupt or missing data: refused like errors. Trace messages are ignored.
+// Warnings (level -1): the first is kept for the caller, as libjpeg itself shows only the first;
+// the decode goes on. Trace messages are ignored.
 static void jpegEmitMessage(j_common_ptr info, int level)
 {
-    if (level < 0) jpegErrorExit(info);
+    if (level >= 0) return;
+    JpegErrorManager* err = (JpegErrorManager*)info->err;
+    if (info->err->num_warnings++ == 0) (*info->err->format_message)(info, err->warning);
 }
 
-const char* decodeJpeg(const uint8_t* bytes, size_t size, ImageBuffer* image)
+const char* decodeJpeg(const uint8_t* bytes, size_t size, ImageBuffer* image, std::string* warning)
 {
     image->release();
+    if (warning) warning->clear();
     if (size == 0) return "Empty JPEG file";
     jpeg_decompress_struct info;
     JpegErrorManager err;
@@ -49,6 +55,7 @@ const char* decodeJpeg(const uint8_t* bytes, size_t size, ImageBuffer* image)
     err.base.error_exit = jpegErrorExit;
     err.base.emit_message = jpegEmitMessage;
     err.message[0] = 0;
+    err.warning[0] = 0;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&info);
         image->release();
@@ -80,6 +87,7 @@ const char* decodeJpeg(const uint8_t* bytes, size_t size, ImageBuffer* image)
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    if (warning) *warning = err.warning;
     return nullptr;
 }
 
@@ -87,12 +95,14 @@ bool ImageBuffer::readJpeg(const char* fileName)
 {
     std::vector<uint8_t> bytes;
     if (!readImageFile(fileName, &bytes)) return false;
-    const char* message = decodeJpeg(bytes.data(), bytes.size(), this);
+    std::string warning;
+    const char* message = decodeJpeg(bytes.data(), bytes.size(), this, &warning);
     if (message) FATAL("Could not decode JPEG file %s: %s", fileName, message);
+    if (!warning.empty()) fprintf(stderr, "JPEG file %s decoded with a warning: %s\n", fileName, warning.c_str());
     return true;
 }
 
-bool loadJpg(const char* fileName, Texture& texture)
+bool loadJpg(const char* fileName, LoadedImage& texture)
 {
     ImageBuffer image;
     if (!image.readJpeg(fileName)) return false;

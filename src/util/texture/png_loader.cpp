@@ -11,11 +11,13 @@
 // images beyond IMAGE_MAX_SIDE / IMAGE_MAX_BYTES (no pixels); and, as `error`: unknown filter types,
 // invalid deflate data (bad block type, LEN/NLEN mismatch, code lengths that are not a valid code,
 // distances before the window start, too many symbols), image data that ends early or runs on.
-// Textures take only bit depth 8; everything else is "Invalid texture information".
+// Textures take only bit depth 8; everything else is "Invalid texture information". loadPng
+// refuses corrupt data, but keeps the rows of image data that ends early (the rest clear) and
+// ignores data after the last row.
 #include "util/texture/png_loader.h"
 
 #include "platform/report.h"      // LOADER_WARNING
-#include "util/texture/texture.h" // Texture, imageByteSize, readImageFile
+#include "util/texture/image_file.h" // LoadedImage, imageByteSize, readImageFile
 #include <stdlib.h>
 #include <string.h>
 #include <vector>
@@ -994,7 +996,7 @@ void RawPngDecoder::flip()
 
 // >> texture entry
 
-bool loadPng(const char* fileName, Texture& texture)
+bool loadPng(const char* fileName, LoadedImage& texture)
 {
     RawPngDecoder decoder;
     if (decoder.decode(fileName) == -1) return false;
@@ -1007,7 +1009,10 @@ bool loadPng(const char* fileName, Texture& texture)
         texture.imageData = nullptr;
         return false;
     }
-    if (decoder.error) {
+    // Image data that ends early keeps the rows produced so far (the rest stays clear), data after
+    // the last row stops the inflation quietly. Corrupt data stays refused.
+    bool endsEarly = decoder.error == ERR_TRUNCATED || decoder.error == ERR_TOO_LITTLE;
+    if (decoder.error && !endsEarly && decoder.error != ERR_TOO_MUCH) {
         LOADER_WARNING("Invalid PNG image data: %s", decoder.error);
         texture.imageData = nullptr;
         return false;

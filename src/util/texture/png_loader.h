@@ -3,13 +3,13 @@
 // GenericPngDecoder walks the chunks, collects the image data and inflates it, handing the inflated
 // bytes in stream order to three virtual outputs. RawPngDecoder un-filters the scanlines, converts
 // them to 8-bit RGBA (top row first) and undoes Adam7 interlacing. loadPng flips the result for
-// OpenGL and gives it to a Texture.
+// OpenGL and gives it to a LoadedImage.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
-class Texture;
+struct LoadedImage;
 
 enum { PNG_NO_KEY = 2147483647 };
 
@@ -82,4 +82,4 @@ private:
 };
 
 // The ".png" entry of Texture::load: 32-bit GL_RGBA, bottom row first.
-bool loadPng(const char* fileName, Texture& texture);
+bool loadPng(const char* fileName, LoadedImage& texture);

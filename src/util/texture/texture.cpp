@@ -3,7 +3,7 @@
 
 #include "platform/platform.h"        // platformMessageBox
 #include "platform/report.h"          // FATAL, CHECK_GL
-#include "util/data/data.h"           // openFile
+#include "util/data/data.h"           // openFile (reload: is the file still there?)
 #include "util/texture/bmp_loader.h"  // loadBmp
 #include "util/texture/image_prefetch.h" // imagePrefetchTake, imageDecodeLock
 #include "util/texture/jpg_loader.h"  // loadJpg
@@ -22,11 +22,11 @@ enum { VENDOR_BYTES = 256 };
 static int64_t s_textureBytesHeld;
 
 // >> images loaded from files, kept for reload
-struct LoadedImage {
+struct ReloadableImage {
     Texture* texture;
     std::string fileName;
 };
-static std::vector<LoadedImage> s_images;
+static std::vector<ReloadableImage> s_images;
 
 static void forgetImage(const Texture* texture)
 {
@@ -51,34 +51,6 @@ uint64_t textureLevelBytes(uint32_t width, uint32_t height, uint32_t bytesPerTex
 }
 
 int64_t textureBytesHeld() { return s_textureBytesHeld; }
-
-size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel)
-{
-    if (width == 0 || height == 0 || bytesPerPixel == 0) return 0;
-    if (width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE) return 0;
-    // Both sides are at most 2^14, so the product fits 64 bits with room for any bytesPerPixel.
-    uint64_t bytes = (uint64_t)width * height * bytesPerPixel;
-    if (bytesPerPixel > 16 || bytes > IMAGE_MAX_BYTES) return 0;
-    return (size_t)bytes;
-}
-
-bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes)
-{
-    bytes->clear();
-    FILE* file = openFile(fileName, "rb");
-    if (!file) return false;
-    uint8_t buffer[65536];
-    size_t got;
-    bool ok = true;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes->size() + got > IMAGE_MAX_FILE_BYTES) { ok = false; break; }
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    }
-    if (ferror(file)) ok = false;
-    fclose(file);
-    if (!ok) bytes->clear();
-    return ok;
-}
 
 // True when `text`, lower-cased, contains `part` (lower case).
 static bool containsLowerCase(const char* text, const char* part)
@@ -115,7 +87,7 @@ bool textureRendererIsSoftware(const char* renderer)
 }
 
 Texture::Texture()
-    : imageData(nullptr), bitsPerPixel(0), width(0), height(0), format(0), textureId(0),
+    : textureId(0),
       wrapMode(GL_CLAMP_TO_EDGE), isFloat(false), useMipmaps(false), minFilter(GL_LINEAR), magFilter(GL_LINEAR),
       greyAsOneChannel(false), internalFormat(GL_RGBA8)
 {
@@ -268,7 +240,7 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
     }
     if (!loaded) FATAL("Failed to load image %s!", fileName);
     forgetImage(this);
-    s_images.push_back(LoadedImage{this, fileName});
+    s_images.push_back(ReloadableImage{this, fileName});
     if (greyAsOneChannel) textureReduceGreyToOneChannel(this);
     return createGLTexture();
 }
@@ -340,8 +312,8 @@ float Texture::aspectRatio()
 // >> reload
 bool textureReload(Texture* texture, std::string* why)
 {
-    const LoadedImage* image = nullptr;
-    for (const LoadedImage& i : s_images)
+    const ReloadableImage* image = nullptr;
+    for (const ReloadableImage& i : s_images)
         if (i.texture == texture) image = &i;
     if (!image || texture->textureId == 0) return true; // not from a file: nothing to reload
     const char* name = image->fileName.c_str();

@@ -6,29 +6,19 @@
 // Loaders only fill the plain fields below (no GL calls), so they run without a window;
 // `createGLTexture` uploads the pixels (internal format GL_RGBA8, or GL_LUMINANCE8 for a grey picture
 // a caller asked to keep with one channel) and frees them.
-//
-// Limits shared by every decoder: at most IMAGE_MAX_SIDE pixels a side and IMAGE_MAX_BYTES of decoded
-// pixels; sizes are computed with imageByteSize, which refuses anything beyond them.
+// The limits every decoder shares, imageByteSize and readImageFile live in image_file.h.
 #pragma once
 
-#include <GL/glew.h> // GLenum, GLuint, the GL constants the loaders store
+#include "util/texture/image_file.h" // LoadedImage, the image limits
+#include <GL/glew.h>                 // GLenum, GLuint
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
 #include <vector>
 
-enum { IMAGE_MAX_SIDE = 16384 };
-static const size_t IMAGE_MAX_BYTES = (size_t)256 << 20;
-// Image files are read whole; nothing legitimate comes near this.
-static const size_t IMAGE_MAX_FILE_BYTES = (size_t)512 << 20;
-
-class Texture {
+// A decoded picture (the fields a loader fills, from LoadedImage) and its GL texture.
+class Texture : public LoadedImage {
 public:
-    unsigned char* imageData; // decoded pixels (malloc block) between a loader and the upload; else null
-    uint32_t bitsPerPixel;    // 24 or 32 after an image load; 0
-    uint32_t width;           // pixels; 0
-    uint32_t height;          // pixels; 0
-    GLenum format;            // GL_RGB or GL_RGBA layout of imageData; 0
     GLuint textureId;         // GL texture name while one exists; 0
     GLenum wrapMode;          // wrap S and T: GL_CLAMP_TO_EDGE (default) or GL_REPEAT
     bool isFloat;             // upload type GL_FLOAT instead of GL_UNSIGNED_BYTE; false
@@ -82,14 +72,6 @@ const std::string& textureLoadProblems();
 // pixel, and internalFormat becomes GL_LUMINANCE8. False, and nothing changed, for any other.
 enum { GREY_TOLERANCE = 6 }; // what JPEG's colour rounding leaves on a grey picture
 bool textureReduceGreyToOneChannel(Texture* texture);
-
-// Bytes of a width x height image of bytesPerPixel bytes, computed without overflow; 0 when a side
-// is 0 or above IMAGE_MAX_SIDE, or the total is above IMAGE_MAX_BYTES.
-size_t imageByteSize(uint32_t width, uint32_t height, uint32_t bytesPerPixel);
-
-// Reads a whole asset through openFile. False when it cannot be opened, cannot be read, or is
-// larger than IMAGE_MAX_FILE_BYTES.
-bool readImageFile(const char* fileName, std::vector<uint8_t>* bytes);
 
 // The texture function of unit 0: texture times colour, scaled by `scale` (GL_COMBINE with
 // GL_RGB_SCALE and GL_ALPHA_SCALE, which take 1, 2 or 4); a scale of 1 restores plain GL_MODULATE,

@@ -1,4 +1,4 @@
-// tga_loader: Truevision TGA images into a Texture.
+// tga_loader: Truevision TGA images into a LoadedImage.
 //
 // Accepts: image type 2 (uncompressed true-colour) and type 10 (run-length encoded true-colour),
 // 24 or 32 bits per pixel, with no image ID, no colour map and a zero origin (the first twelve
@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"       // platformMessageBox
 #include "platform/report.h"         // LOADER_WARNING
-#include "util/texture/texture.h"    // Texture, imageByteSize, readImageFile
+#include "util/texture/image_file.h"  // LoadedImage, imageByteSize, readImageFile
 #include <stdlib.h>
 #include <string.h>
 
@@ -138,7 +138,7 @@ const char* decodeTga(const uint8_t* bytes, size_t size, TgaImage* out)
     return decodeRle(&in, out, imageSize / bytesPerPixel, bytesPerPixel);
 }
 
-bool loadTga(const char* fileName, Texture& texture)
+bool loadTga(const char* fileName, LoadedImage& texture)
 {
     std::vector<uint8_t> bytes;
     if (!readImageFile(fileName, &bytes)) {

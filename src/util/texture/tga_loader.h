@@ -4,7 +4,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-class Texture;
+struct LoadedImage;
 
 // Decoded TGA pixels: R, G, B(, A) per pixel, rows in file order.
 struct TgaImage {
@@ -20,4 +20,4 @@ const char* decodeTga(const uint8_t* bytes, size_t size, TgaImage* out);
 
 // The ".tga" entry of Texture::load: fills imageData, bitsPerPixel, width, height, format.
 // Shows its own message box and returns false on failure.
-bool loadTga(const char* fileName, Texture& texture);
+bool loadTga(const char* fileName, LoadedImage& texture);
