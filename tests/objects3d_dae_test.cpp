@@ -14,11 +14,21 @@
 // counted, so a test can measure the peak memory of a parse.
 static std::atomic<size_t> s_liveBytes{0}, s_peakBytes{0};
 
+// The size the C library gave a block: each library names it differently.
+static size_t blockBytes(void* block)
+{
+#ifdef _WIN32
+    return _msize(block);
+#else
+    return malloc_usable_size(block);
+#endif
+}
+
 void* operator new(size_t size)
 {
     void* block = malloc(size ? size : 1);
     if (!block) throw std::bad_alloc();
-    size_t live = s_liveBytes += malloc_usable_size(block);
+    size_t live = s_liveBytes += blockBytes(block);
     size_t peak = s_peakBytes;
     while (live > peak && !s_peakBytes.compare_exchange_weak(peak, live)) {}
     return block;
@@ -26,7 +36,7 @@ void* operator new(size_t size)
 void operator delete(void* block) noexcept
 {
     if (!block) return;
-    s_liveBytes -= malloc_usable_size(block);
+    s_liveBytes -= blockBytes(block);
     free(block);
 }
 void operator delete(void* block, size_t) noexcept { operator delete(block); }
