@@ -12,8 +12,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 export SDL_AUDIODRIVER=dummy
 export HALVOREN_REQUIRE_ALL=1
-xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build --output-on-failure -j"$jobs"
+# -noreset: Xvfb otherwise resets when its last client leaves, and a test connecting in that moment
+# finds no display.
+xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ctest --test-dir build --output-on-failure -j"$jobs"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DHALVOREN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz -j"$jobs" --target fuzz_targets sanitize_targets
 ctest --test-dir build-fuzz --output-on-failure -L fuzz
-xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build-fuzz --output-on-failure -L sanitize
+xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ctest --test-dir build-fuzz --output-on-failure -L sanitize

@@ -3,8 +3,9 @@
 # the middle of the screen, and SIGTERM or Ctrl+C (SIGINT) while it is open ends the program at
 # once (SDL's own handlers would only queue a quit event that nothing reads yet), with 128 + the
 # signal's number, leaving "default.cfg" as it was.
-# Run alone (ctest RUN_SERIAL) with a pause after each signal: under Xvfb a program starting
-# within moments of a signalled one's end was seen to find no display (SDL: "x11 not available").
+# Run alone (ctest RUN_SERIAL) with a pause after each signal: a program starting within moments
+# of the last one's end found no display (SDL: "x11 not available") when Xvfb ran without -noreset
+# and reset itself as its last client left.
 set -uo pipefail
 program=$1
 folder=$(mktemp -d)

@@ -14,6 +14,6 @@ export SDL_AUDIODRIVER=dummy
 while read -r beat; do
   case "$beat" in ""|\#*) continue ;; esac
   from=$(awk -v b="$beat" 'BEGIN { f = b - 2; if (f < 0) f = 0; print f }')
-  xvfb-run -a -s "-screen 0 1920x1080x24" "$build/tools/render/halvoren-render" --data "$root" \
+  xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "$build/tools/render/halvoren-render" --data "$root" \
     --width 1280 --height 720 --fps 60 --from "$from" --beat "$beat" --out "$out/beat-$beat.png" "$@" >/dev/null
 done < "$root/bench/pictures/beats.txt"

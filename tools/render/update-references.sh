@@ -12,6 +12,6 @@ while read -r beat; do
   args+=(--beat "$beat")
 done < "$root/tests/reference/beats.txt"
 export SDL_AUDIODRIVER=dummy
-xvfb-run -a -s "-screen 0 1920x1080x24" "$build/tools/render/halvoren-render" --data "$root" \
+xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "$build/tools/render/halvoren-render" --data "$root" \
   --width 320 --height 180 --fps 20 "${args[@]}" --out "$root/tests/reference/beat.png"
 echo "references updated in tests/reference/"

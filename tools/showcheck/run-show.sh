@@ -90,7 +90,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$build/data.hlv" "$work/"
 export SDL_AUDIODRIVER=dummy
-xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" --inside-xvfb "$build/halvoren" "$work" "$shots"
+xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" bash "$0" --inside-xvfb "$build/halvoren" "$work" "$shots"
 rc=$?
 echo "---- show output"
 cat "$work/show.log" 2>/dev/null
