@@ -65,6 +65,16 @@ protected:
     }
 };
 
+// The whole window, identity matrices: drawQuad then covers it.
+void resetView()
+{
+    glViewport(0, 0, 640, 360);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
 void drawQuad(float r, float g, float b)
 {
     glColor3f(r, g, b);
@@ -161,11 +171,7 @@ TEST_F(ShaderProgramTest, GlslProgramDrawsAndTakesUniforms)
     EXPECT_EQ(program.isARB, 0);
     EXPECT_NE(program.vertexShader, 0u);
     EXPECT_NE(program.fragmentShader, 0u);
-    glViewport(0, 0, 640, 360);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    resetView();
     program.bind();
     float tint[3] = {1.0f, 0.5f, 0.0f};
     program.setUniform3fv("tint", tint);
@@ -317,11 +323,7 @@ TEST_F(ShaderProgramTest, ReloadKeepsTheLastGoodProgramUntilTheFileIsFixed)
                                  "void main() { gl_FragColor = vec4(flip == 1 ? tint : tint.gbr, 1.0) * gain; }\n");
     EXPECT_TRUE(shaderProgramReload(&program, &log)) << log;
     EXPECT_NE(program.program, first);
-    glViewport(0, 0, 640, 360);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    resetView();
     program.bind();
     float tint[3] = {1.0f, 0.0f, 0.0f};
     program.setUniform3fv("tint", tint);
@@ -353,11 +355,7 @@ TEST_F(ShaderProgramTest, CreatorModeStandsInForAProgramThatDoesNotBuild)
     shaderProgramForgiveLoadFailures(false);
     EXPECT_TRUE(program.standIn);
     EXPECT_THAT(shaderProgramLoadProblems(), HasSubstr("plain.vert + late.frag: fragment shader compile failed"));
-    glViewport(0, 0, 640, 360);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    resetView();
     program.bind();
     program.setUniform1f("gain", 1.0f); // a scene's uniform: ignored, not fatal
     drawQuad(0, 0, 0);
