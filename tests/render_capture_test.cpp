@@ -211,8 +211,8 @@ std::vector<double> clickOnsets(const std::vector<int16_t>& mono)
 
 TEST(CaptureSync, EveryClickFallsInsideItsWhiteFrameAndColoursAreBt709LimitedAt60And5994)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
-    if (!haveFfmpeg()) GTEST_SKIP() << "no ffmpeg";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
+    if (!haveFfmpeg()) SKIP_UNLESS_REQUIRED("no ffmpeg");
     std::string tree = clickSongTree();
     for (const char* fps : {"60", "60000/1001"}) {
         CaptureOptions options;
@@ -288,8 +288,8 @@ TEST(CaptureSync, EveryClickFallsInsideItsWhiteFrameAndColoursAreBt709LimitedAt6
 // and the interruption leaves only whole files.
 TEST(CaptureResume, InterruptedThenResumedEqualsUninterrupted)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
-    if (!haveFfmpeg()) GTEST_SKIP() << "no ffmpeg";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
+    if (!haveFfmpeg()) SKIP_UNLESS_REQUIRED("no ffmpeg");
     const std::string tool = std::string(HALVOREN_BINARY_DIR) + "/tools/render/halvoren-capture";
     // 7 beats at 140 per minute: 3 s, 90 frames at 30 per second, three segments of a second.
     const std::string common = "--data " + shellQuote(sourcePath("")) + " --from 100 --to 107 --fps 30 --width 161 "
@@ -349,7 +349,7 @@ TEST(CaptureResume, InterruptedThenResumedEqualsUninterrupted)
 // The off-screen framebuffer shows the window's pictures, within the visual tests' tolerance.
 TEST(CaptureOffscreen, PicturesEqualTheWindowsAt1280x720)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
     const std::string tool = std::string(HALVOREN_BINARY_DIR) + "/tools/render/halvoren-render --data " +
                              shellQuote(sourcePath("")) + " --width 1280 --height 720 --fps 20 ";
     // Scenes that draw through the shared framebuffer, their own ones, and straight to the screen.

@@ -60,7 +60,7 @@ TEST(OfflineTools, CaptureWithoutFfmpegOrAWritableFolderSaysSo)
 // An ffmpeg that fails is reported, and leaves no half-written segment behind.
 TEST(OfflineTools, CaptureReportsAFailingFfmpegAndLeavesNoPartFile)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
     mkdir("fakebin", 0755);
     writeTestFile("fakebin/ffmpeg", std::string("#!/bin/sh\necho \"fake ffmpeg refusing: $*\" >&2\nexit 3\n"));
     chmod("fakebin/ffmpeg", 0755);
@@ -131,7 +131,7 @@ TEST(OfflineTools, CaptureWritesAsManyFramesAsItsAudioLasts)
 // found it, with exit code 1 and no crash of the thread that read ahead.
 TEST(OfflineTools, DamagedPictureInTheArchiveIsReportedOnceAndEndsWithCode1)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
     const std::string folder = "data/glowgreets", damaged = folder + "/brassfern.jpg";
     std::string link = "rm -rf damaged && mkdir -p damaged/root/" + folder + " && for d in '" + sourcePath("data") +
                        "'/*; do n=${d##*/}; [ $n = glowgreets ] || ln -s \"$d\" damaged/root/data/$n; done && "

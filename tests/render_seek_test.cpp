@@ -51,7 +51,7 @@ static void playOn(OfflineSession* session, int frames)
 
 TEST(SeekMatchesRenderer, EveryWindowForwardThenBackward)
 {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
     OfflineSession session;
     OfflineOptions options;
     options.width = SEEK_WIDTH;
