@@ -5,6 +5,7 @@
 #include "scenes/shaderset.h"                 // ShaderSet
 #include "util/fbo/fbo.h"                     // Fbo
 #include "util/music/music.h"                 // getTime, note queries, meanTimeStep
+#include "util/objects3d/litprogram.h"        // litProgram, litDepthProgram
 #include "util/shaderprogram/shaderprogram.h" // bind, setUniform1i
 #include "util/texture/texture.h"             // textureSetModulateScale
 #include <GL/glu.h>                           // gluLookAt
@@ -171,12 +172,11 @@ void midiLightsShowKeys(Objects3D* model, bool pressedCopy, const std::vector<bo
 }
 
 // >> scene
-static void placeKeyboard(Objects3D* model, ShaderProgram* plainShader)
+static void placeKeyboard(Objects3D* model)
 {
     rotateMatrix(model->transform, -90.0f, 1, 0, 0);
     rotateMatrix(model->transform, -90.0f, 0, 0, 1);
     scaleMatrix(model->transform, 0.2f, 0.2f, 0.2f);
-    model->plainShader = plainShader;
 }
 
 void MIDILights::init()
@@ -190,10 +190,12 @@ void MIDILights::init()
 
     glMatrixMode(GL_MODELVIEW);
     load(MIDI_LIGHTS_MODEL, &keyboard);
-    placeKeyboard(&keyboard, shaders->multiMaterialNotex);
+    placeKeyboard(&keyboard);
     load(MIDI_LIGHTS_MODEL, &pressedKeyboard);
-    placeKeyboard(&pressedKeyboard, shaders->multiMaterialNotex);
-    keyboardDepthProgram = new ShaderProgram("multi_material_notex.vert", "depth_only.frag");
+    placeKeyboard(&pressedKeyboard);
+    // Both sets of lights the keyboard is lit by, built now rather than at their first frame.
+    litDepthProgram(lights, MIDI_LIGHTS_LIGHTS);
+    litDepthProgram(keyboard.lights.data(), (int)keyboard.lights.size());
     // Pressed black keys glow white like the white ones.
     for (int key : MIDI_LIGHTS_BLACK_KEY_NUMBERS) pressedKeyboard.assignMaterial(midiLightsKeyName(key));
     CHECK_GL();
@@ -236,9 +238,15 @@ void MIDILights::draw()
     s_midiLights.swayPhase += s;
     const float phase = s_midiLights.swayPhase;
 
-    // Lights: the scene's own until beat 190, then the model's, swinging sideways.
+    // Lights: the scene's own until beat 190, then the model's, swinging sideways. The keyboard's
+    // program shades just those (every other light is dark).
     const float now = music->getTime();
-    if (now < SECOND_WINDOW_BEAT) {
+    const bool ownLights = now < SECOND_WINDOW_BEAT;
+    const Light* applied = ownLights ? lights : keyboard.lights.data();
+    const int appliedCount = ownLights ? MIDI_LIGHTS_LIGHTS : (int)keyboard.lights.size();
+    keyboard.plainShader = pressedKeyboard.plainShader = litProgram(applied, appliedCount);
+    keyboardDepthProgram = litDepthProgram(applied, appliedCount);
+    if (ownLights) {
         for (int i = 0; i < MIDI_LIGHTS_LIGHTS; i++) {
             midiLightsMoveLight(&lights[i], lightPositions[i], lightVelocities[i], s, k, phase);
             applyLight(i, lights[i]);

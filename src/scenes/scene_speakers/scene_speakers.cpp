@@ -3,6 +3,7 @@
 
 #include "platform/report.h"      // CHECK_GL
 #include "util/fbo/fbo.h"         // Fbo::colorTextures
+#include "util/objects3d/litprogram.h" // litProgram
 #include "util/music/audio.h"     // audioChannelFlags, AUDIO_SAMPLE_LOOP
 #include "util/music/music.h"     // getTime, meanTimeStep, levels
 #include "util/shaderprogram/shaderprogram.h" // unbindAll
@@ -48,8 +49,6 @@ static const int INTERACTIVE_KEY = KEY_CHAR_1 + 1; // the digit "2"
 static const float SHAKE_BEAT_SCALE = 0.5f, SHAKE_PERIOD = 4.0f, SHAKE_STRENGTH = 0.1f;
 // The cones' push along x per unit of level.
 static const float BASS_PUSH = -0.08f, MID_PUSH = -0.04f;
-// Up to this many lights fit the varyings of the few-lights program.
-static const int FEW_LIGHTS = 4;
 static const GLfloat GLOBAL_AMBIENT[4] = {0.0001f, 0.0001f, 0.0001f, 1.0f};
 
 // >> state
@@ -234,34 +233,15 @@ float speakersFadeAlpha(float t, bool interactive)
 }
 
 // >> scene
-// A lit program for lights 0 to lights - 1, without the spot cone when none of them is a spot (a
-// software rasteriser runs both sides of a branch), and, when `depth` is given, its depth-only
-// twin (the same vertex stage, so both passes put every pixel at the same depth). Up to
-// FEW_LIGHTS, the lights' constants travel as varyings.
-static void buildLitPrograms(int lights, bool spots, ShaderProgram** lit, ShaderProgram** depth)
-{
-    char defines[64];
-    snprintf(defines, sizeof defines, "#define LIGHTS %i\n#define SPOT_LIGHTS %i", lights, spots ? 1 : 0);
-    const char* vertexFile = lights <= FEW_LIGHTS ? "material_few_lights.vert" : "multi_material_notex.vert";
-    const char* fragmentFile = lights <= FEW_LIGHTS ? "material_few_lights.frag" : "multi_material_notex.frag";
-    *lit = new ShaderProgram(vertexFile, fragmentFile, defines);
-    if (depth) *depth = new ShaderProgram(vertexFile, "depth_only.frag", defines);
-}
-
 void Speakers::init()
 {
     load(SPEAKERS_MODEL, &model);
     // The rig's lights are the only ones on while it draws: its lit program shades just those.
     // The opening is lit by light 0 alone.
-    int lights = (int)model.lights.size();
-    if (lights > MODEL_MAX_LIGHTS) lights = MODEL_MAX_LIGHTS;
-    if (lights < 1) lights = 1;
-    bool spots = false;
-    for (int i = 0; i < lights && i < (int)model.lights.size(); i++)
-        spots = spots || model.lights[i].spotCutoff <= 90.0f;
-    bool spot0 = !model.lights.empty() && model.lights[0].spotCutoff <= 90.0f;
-    buildLitPrograms(lights, spots, &rigProgram, &rigDepthProgram);
-    buildLitPrograms(1, spot0, &openingProgram, nullptr);
+    int count = (int)model.lights.size();
+    rigProgram = litProgram(model.lights.data(), count);
+    rigDepthProgram = litDepthProgram(model.lights.data(), count);
+    openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count);
     model.plainShader = rigProgram;
     blend = false;
     lighting = true;

@@ -1,0 +1,91 @@
+#version 110
+// Untextured meshes in their material colours lit per pixel on both sides by the lights a scene
+// applied, as the fixed-function two-sided model would: the fragment half. The defines, and why
+// the lights' constants are literals, are explained in lit_material.vert.
+#ifndef LIT_LIGHTS
+#define LIT_LIGHTS 1
+#define LIT_COLOUR_LIGHTS 1
+#define LIT_PRODUCT_LIGHTS 0
+#define LIT_SPOT_LIGHTS 0
+#define LIT_SEND
+#define LIT_SHADE addColourLight(0, directionalShares(toLight[0]));
+#endif
+
+varying vec3 eyePosition;
+varying vec3 eyeNormal;
+varying vec4 sceneColour;
+varying float shininess;
+varying vec3 toLight[LIT_LIGHTS];
+#if LIT_COLOUR_LIGHTS
+varying vec3 materialAmbient;
+varying vec3 materialDiffuse;
+varying vec3 materialSpecular;
+varying vec3 lightColour[LIT_COLOUR_LIGHTS];
+#endif
+#if LIT_PRODUCT_LIGHTS
+varying vec3 ambientProduct[LIT_PRODUCT_LIGHTS];
+varying vec3 diffuseProduct[LIT_PRODUCT_LIGHTS];
+varying vec3 specularProduct[LIT_PRODUCT_LIGHTS];
+#endif
+#if LIT_SPOT_LIGHTS
+varying vec3 spotDirection[LIT_SPOT_LIGHTS];
+#endif
+
+vec3 n;        // the unit normal of the side in view
+vec3 toViewer; // unit, from the fragment to the eye
+
+// A light's share as three weights: ambient (its attenuation), diffuse and specular; l is unit.
+vec3 shares(vec3 l, float attenuation)
+{
+    float nDotL = max(dot(n, l), 0.0);
+    vec3 h = normalize(l + toViewer);
+    float highlight = pow(max(dot(n, h), 1.0e-6), shininess);
+    return vec3(attenuation, nDotL * attenuation, highlight * attenuation * step(1.0e-6, nDotL));
+}
+
+vec3 directionalShares(vec3 toL) { return shares(toL / max(length(toL), 1.0e-6), 1.0); }
+
+// c, k, q: the constant, linear and quadratic attenuation.
+vec3 pointShares(vec3 toL, float c, float k, float q)
+{
+    float d = length(toL);
+    return shares(toL / max(d, 1.0e-6), 1.0 / max(c + k * d + q * d * d, 1.0e-6));
+}
+
+vec3 spotShares(vec3 toL, vec3 direction, float c, float k, float q, float cosCutoff, float exponent)
+{
+    float d = length(toL);
+    vec3 l = toL / max(d, 1.0e-6);
+    float spot = dot(-l, direction);
+    float cone = step(cosCutoff, spot) * pow(max(spot, 1.0e-6), exponent);
+    return shares(l, 1.0 / max(c + k * d + q * d * d, 1.0e-6) * cone);
+}
+
+vec3 ambientSum = vec3(0.0);
+vec3 diffuseSum = vec3(0.0);
+vec3 specularSum = vec3(0.0);
+// One-colour lights: their colours times their ambient, diffuse and specular weights.
+vec3 colourAmbient = vec3(0.0);
+vec3 colourDiffuse = vec3(0.0);
+vec3 colourSpecular = vec3(0.0);
+vec3 w;
+
+// The calls in LIT_SHADE, one per light (slot: its place in its kind's varyings).
+#define addProductLight(slot, lightShares) w = lightShares; ambientSum += ambientProduct[slot] * w.x; diffuseSum += diffuseProduct[slot] * w.y; specularSum += specularProduct[slot] * w.z
+#define addColourLight(slot, lightShares) w = lightShares; colourAmbient += lightColour[slot] * w.x; colourDiffuse += lightColour[slot] * w.y; colourSpecular += lightColour[slot] * w.z
+
+void main()
+{
+    n = normalize(eyeNormal);
+    // Both sides lit: the back of a face sees the flipped normal.
+    if (!gl_FrontFacing)
+        n = -n;
+    toViewer = normalize(-eyePosition);
+    LIT_SHADE
+    vec3 lit = sceneColour.rgb + ambientSum + diffuseSum;
+#if LIT_COLOUR_LIGHTS
+    lit += materialAmbient * colourAmbient + materialDiffuse * colourDiffuse;
+    specularSum += materialSpecular * colourSpecular;
+#endif
+    gl_FragColor = vec4(lit + specularSum, sceneColour.a);
+}

@@ -1,0 +1,70 @@
+#version 110
+// Untextured meshes lit per pixel by the lights a scene applied: the vertex half. litProgram
+// (src/util/objects3d/litprogram.cpp) builds one program per set of lights and gives both halves
+// these defines:
+//   LIT_LIGHTS            lights shaded (at least 1 slot), each with a vector to the light
+//   LIT_COLOUR_LIGHTS     of them, lights whose ambient, diffuse and specular are one colour
+//   LIT_PRODUCT_LIGHTS    the others, which carry their three light x material products
+//   LIT_SPOT_LIGHTS       spot lights, which carry their cone's direction
+//   LIT_SEND              statements that fill the per-light varyings below (this stage)
+//   LIT_SHADE             statements that add up every light (the fragment stage)
+// A light's constants (attenuation, cone) are literals in LIT_SHADE, and only what changes from
+// frame to frame travels as a varying: a software rasteriser pays per pixel for every uniform it
+// reads and every float it interpolates. Lights left out are dark, so they would add nothing.
+#ifndef LIT_LIGHTS
+#define LIT_LIGHTS 1
+#define LIT_COLOUR_LIGHTS 1
+#define LIT_PRODUCT_LIGHTS 0
+#define LIT_SPOT_LIGHTS 0
+#define LIT_SEND sendColourLight(0, 0);
+#define LIT_SHADE
+#endif
+
+varying vec3 eyePosition;
+varying vec3 eyeNormal;
+varying vec4 sceneColour; // rgb: emission and the global ambient's share; a: the diffuse alpha
+varying float shininess;
+varying vec3 toLight[LIT_LIGHTS];
+#if LIT_COLOUR_LIGHTS
+varying vec3 materialAmbient;
+varying vec3 materialDiffuse;
+varying vec3 materialSpecular;
+varying vec3 lightColour[LIT_COLOUR_LIGHTS];
+#endif
+#if LIT_PRODUCT_LIGHTS
+varying vec3 ambientProduct[LIT_PRODUCT_LIGHTS];
+varying vec3 diffuseProduct[LIT_PRODUCT_LIGHTS];
+varying vec3 specularProduct[LIT_PRODUCT_LIGHTS];
+#endif
+#if LIT_SPOT_LIGHTS
+varying vec3 spotDirection[LIT_SPOT_LIGHTS];
+#endif
+
+// The calls in LIT_SEND, one per light (i: the GL light; slot: its place in its kind's varyings).
+#define sendToLight(i) toLight[i] = gl_LightSource[i].position.xyz - eyePosition * gl_LightSource[i].position.w
+#if LIT_COLOUR_LIGHTS
+#define sendColourLight(i, slot) sendToLight(i); lightColour[slot] = gl_LightSource[i].diffuse.rgb
+#endif
+#if LIT_PRODUCT_LIGHTS
+#define sendProductLight(i, slot) sendToLight(i); ambientProduct[slot] = gl_FrontLightProduct[i].ambient.rgb; diffuseProduct[slot] = gl_FrontLightProduct[i].diffuse.rgb; specularProduct[slot] = gl_FrontLightProduct[i].specular.rgb
+#endif
+#if LIT_SPOT_LIGHTS
+#define sendSpot(i, slot) spotDirection[slot] = normalize(gl_LightSource[i].spotDirection)
+#endif
+
+void main()
+{
+    vec4 objectVertex = gl_Vertex;
+    vec3 objectNormal = gl_Normal;
+    eyePosition = vec3(gl_ModelViewMatrix * objectVertex);
+    eyeNormal = gl_NormalMatrix * objectNormal;
+    sceneColour = vec4(gl_FrontLightModelProduct.sceneColor.rgb, gl_FrontMaterial.diffuse.a);
+    shininess = max(gl_FrontMaterial.shininess, 1.0);
+#if LIT_COLOUR_LIGHTS
+    materialAmbient = gl_FrontMaterial.ambient.rgb;
+    materialDiffuse = gl_FrontMaterial.diffuse.rgb;
+    materialSpecular = gl_FrontMaterial.specular.rgb;
+#endif
+    LIT_SEND
+    gl_Position = gl_ModelViewProjectionMatrix * objectVertex;
+}

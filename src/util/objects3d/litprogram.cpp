@@ -1,0 +1,129 @@
+// litprogram: the per-pixel lighting program for a set of lights. See litprogram.h.
+#include "util/objects3d/litprogram.h"
+
+#include "platform/report.h"                  // FATAL
+#include "util/objects3d/camera.h"            // Light
+#include "util/shaderprogram/shaderprogram.h" // ShaderProgram
+
+#include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+static const char* const LIT_VERTEX = "lit_material.vert";
+static const char* const LIT_FRAGMENT = "lit_material.frag";
+static const char* const DEPTH_FRAGMENT = "depth_only.frag";
+static const double DEGREES_TO_RADIANS = 3.14159265358979323846 / 180.0;
+
+struct LitEntry {
+    std::string defines;
+    ShaderProgram* lit;
+    ShaderProgram* depth; // built on first ask
+};
+static std::vector<LitEntry> s_programs;
+
+// Appends to a bounded text; false once it no longer fits.
+struct TextOut {
+    char* at;
+    int left;
+    bool fits;
+};
+
+static void put(TextOut* out, const char* format, ...)
+{
+    if (!out->fits) return;
+    va_list args;
+    va_start(args, format);
+    int written = vsnprintf(out->at, (size_t)out->left, format, args);
+    va_end(args);
+    if (written < 0 || written >= out->left) {
+        out->fits = false;
+        return;
+    }
+    out->at += written;
+    out->left -= written;
+}
+
+static bool sameRgb(const Vec4& a, const Vec4& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+// A float as a GLSL literal that reads back as the same float.
+static void putFloat(TextOut* out, float value)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%.9g", (double)value);
+    // GLSL 1.10 wants a decimal point or an exponent in a float literal.
+    bool floating = strpbrk(text, ".eE") != nullptr;
+    put(out, floating ? "%s" : "%s.0", text);
+}
+
+bool litProgramDefines(const Light* lights, int count, char* out, int size)
+{
+    static const Light DARK;
+    if (count < 1 || !lights) {
+        lights = &DARK;
+        count = 1;
+    }
+    if (count > LIT_MAX_LIGHTS) count = LIT_MAX_LIGHTS;
+    char send[LIT_DEFINES_BYTES], shade[LIT_DEFINES_BYTES];
+    TextOut sendOut = {send, (int)sizeof send, true}, shadeOut = {shade, (int)sizeof shade, true};
+    int colourLights = 0, productLights = 0, spotLights = 0;
+    for (int i = 0; i < count; i++) {
+        const Light& light = lights[i];
+        bool oneColour = sameRgb(light.ambient, light.diffuse) && sameRgb(light.diffuse, light.specular);
+        bool positional = light.position.w != 0.0f;
+        // The fixed-function rule: only a positional light has a cone.
+        bool spot = positional && light.spotCutoff <= 90.0f;
+        int slot = oneColour ? colourLights++ : productLights++;
+        put(&sendOut, "%s(%i, %i); ", oneColour ? "sendColourLight" : "sendProductLight", i, slot);
+        put(&shadeOut, "%s(%i, ", oneColour ? "addColourLight" : "addProductLight", slot);
+        if (!positional) {
+            put(&shadeOut, "directionalShares(toLight[%i])", i);
+        } else {
+            if (spot) put(&shadeOut, "spotShares(toLight[%i], spotDirection[%i], ", i, spotLights);
+            else put(&shadeOut, "pointShares(toLight[%i], ", i);
+            putFloat(&shadeOut, light.constantAttenuation);
+            put(&shadeOut, ", ");
+            putFloat(&shadeOut, light.linearAttenuation);
+            put(&shadeOut, ", ");
+            putFloat(&shadeOut, light.quadraticAttenuation);
+            if (spot) {
+                // As OpenGL derives it from the cut-off angle.
+                put(&shadeOut, ", ");
+                putFloat(&shadeOut, (float)cos(light.spotCutoff * DEGREES_TO_RADIANS));
+                put(&shadeOut, ", ");
+                putFloat(&shadeOut, light.spotExponent);
+                put(&sendOut, "sendSpot(%i, %i); ", i, spotLights);
+                spotLights++;
+            }
+            put(&shadeOut, ")");
+        }
+        put(&shadeOut, "); ");
+    }
+    TextOut all = {out, size, sendOut.fits && shadeOut.fits};
+    put(&all, "#define LIT_LIGHTS %i\n#define LIT_COLOUR_LIGHTS %i\n#define LIT_PRODUCT_LIGHTS %i\n", count,
+        colourLights, productLights);
+    put(&all, "#define LIT_SPOT_LIGHTS %i\n#define LIT_SEND %s\n#define LIT_SHADE %s\n", spotLights, send, shade);
+    return all.fits;
+}
+
+static LitEntry* entryFor(const Light* lights, int count)
+{
+    char defines[LIT_DEFINES_BYTES];
+    if (!litProgramDefines(lights, count, defines, (int)sizeof defines))
+        FATAL("The lighting program for %i lights does not fit its defines", count);
+    for (LitEntry& entry : s_programs)
+        if (entry.defines == defines) return &entry;
+    s_programs.push_back(LitEntry{defines, new ShaderProgram(LIT_VERTEX, LIT_FRAGMENT, defines), nullptr});
+    return &s_programs.back();
+}
+
+ShaderProgram* litProgram(const Light* lights, int count) { return entryFor(lights, count)->lit; }
+
+ShaderProgram* litDepthProgram(const Light* lights, int count)
+{
+    LitEntry* entry = entryFor(lights, count);
+    if (!entry->depth) entry->depth = new ShaderProgram(LIT_VERTEX, DEPTH_FRAGMENT, entry->defines.c_str());
+    return entry->depth;
+}

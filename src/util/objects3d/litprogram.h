@@ -1,0 +1,24 @@
+// litprogram: the per-pixel lighting program for untextured meshes under a given set of lights.
+//
+// litProgram(lights, count) returns the program that shades OpenGL lights 0 to count - 1, loaded
+// from lights[0..count-1] with applyLight, on both sides of every face, in the meshes' material
+// colours (lit_material.vert and .frag). Every other light must be dark (the scene template sees to
+// that), so the program leaves them out. What stays fixed about a light (directional, point or
+// spot; its attenuation; its cone; whether ambient, diffuse and specular are one colour) is built
+// into the program as literals; positions, colours and directions are read from OpenGL each draw.
+// One program is built per distinct set and kept: build them at load (the first call for a set
+// compiles it) and ask again each frame, which only looks the set up. litDepthProgram is the
+// depth-only twin with the same vertex stage, for drawing depth first.
+#pragma once
+
+struct Light;
+class ShaderProgram;
+
+enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096 };
+
+ShaderProgram* litProgram(const Light* lights, int count);
+ShaderProgram* litDepthProgram(const Light* lights, int count);
+
+// The defines that make the program for these lights (both stages get the same text). At most
+// LIT_MAX_LIGHTS are shaded; no lights (count 0) is one dark light. False when `size` is too small.
+bool litProgramDefines(const Light* lights, int count, char* out, int size);
