@@ -357,6 +357,23 @@ TEST_F(GlowGreetsFrames, TheListFromBeatSixteenAndTheLastBeat)
     expectPicture(at(0.5f, 0.5f), 0, 0.5f, "centre, just past t 48");
 }
 
+TEST_F(GlowGreetsFrames, TheHaloBuiltAStripAFrameIsTheHaloBlurredAtOnce)
+{
+    // The plain beat of slot 16: a strip a frame, so no frame pays for the whole blur.
+    frameAt(16.05);
+    EXPECT_EQ(scene->glowEntry, 3);
+    EXPECT_EQ(scene->glowStrips, 1);
+    for (int i = 1; i < GLOW_GREETS_HALO_STRIPS + 2; i++) frameAt(16.05 + 0.04 * i);
+    EXPECT_EQ(scene->glowStrips, (int)GLOW_GREETS_HALO_STRIPS);
+    Bytes inStrips = readFbo(scene->glow);
+    // Forgotten, and due at once in the glowing beat: all strips in one frame, the same halo.
+    scene->glowEntry = -1;
+    frameAt(17.5);
+    EXPECT_EQ(scene->glowEntry, 3);
+    EXPECT_EQ(scene->glowStrips, (int)GLOW_GREETS_HALO_STRIPS);
+    EXPECT_EQ(readFbo(scene->glow), inStrips);
+}
+
 TEST_F(GlowGreetsFrames, ShowPicturesGlowAroundTheirLettering)
 {
     // The show's own pair for entry 0 and entry 3, loaded into the lists in place of the test ones.

@@ -8,6 +8,7 @@
 #include "util/shaderprogram/shaderprogram.h" // bind, unbindAll
 #include "util/texture/texture.h"             // Texture
 #include <GL/glu.h>                           // gluOrtho2D
+#include <algorithm>
 #include <math.h>                             // fmodf
 #include <stdio.h>                            // snprintf
 
@@ -98,12 +99,17 @@ static void drawUnitQuad()
     glEnd();
 }
 
-// Blurs the mask into the halo target at the mask's own size: half of what the blur program adds.
-static void blurIntoGlow(GlowGreets* scene, Texture* mask)
+// Blurs strips [fromStrip, toStrip) of the mask into the halo target, at the mask's own size: half
+// of what the blur program adds.
+static void blurIntoGlow(GlowGreets* scene, Texture* mask, int fromStrip, int toStrip)
 {
     scene->glow->bindForDrawing(false);
-    glPushAttrib(GL_ENABLE_BIT);
+    glPushAttrib(GL_ENABLE_BIT | GL_SCISSOR_BIT);
     glDisable(GL_BLEND);
+    const int height = scene->glow->height;
+    const int bottom = height * fromStrip / GLOW_GREETS_HALO_STRIPS, top = height * toStrip / GLOW_GREETS_HALO_STRIPS;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, bottom, scene->glow->width, top - bottom);
     scene->blur->bind();
     glBindTexture(GL_TEXTURE_2D, mask->textureId);
     glColor4f(BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE);
@@ -120,9 +126,17 @@ void GlowGreets::draw()
     GlowGreetsChoice choice = glowGreetsChoose(music->getTime() - startTime, (int)pictures.size());
     // A colour of 0 adds nothing: the halo is only needed while the pulse is up.
     const bool halo = choice.pulse > 0.0f;
-    if (halo && choice.entry != glowEntry) {
-        blurIntoGlow(this, masks[choice.entry]);
+    // The whole blur in one frame would stall it, so the new greeting's halo is built a strip a
+    // frame while its picture shows plain (the pulse's first beat), and finished at once when the
+    // halo is due sooner (the first frame, a seek).
+    if (choice.entry != glowEntry) {
         glowEntry = choice.entry;
+        glowStrips = 0;
+    }
+    const int due = halo ? GLOW_GREETS_HALO_STRIPS : std::min(glowStrips + 1, (int)GLOW_GREETS_HALO_STRIPS);
+    if (due > glowStrips) {
+        blurIntoGlow(this, masks[glowEntry], glowStrips, due);
+        glowStrips = due;
     }
     fbo->bindForDrawing(true);
     glBlendFunc(GL_ONE, GL_ONE);

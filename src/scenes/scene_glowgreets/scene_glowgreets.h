@@ -36,6 +36,9 @@ struct GlowGreetsChoice {
     float pulse; // glow strength, 0 to 1
 };
 
+// The halo is blurred in this many strips of rows, one a frame while it is not yet shown.
+enum { GLOW_GREETS_HALO_STRIPS = 16 };
+
 class GlowGreets : public Template {
 public:
     std::vector<Texture*> pictures;      // one per greeting, list order; owned
@@ -45,7 +48,8 @@ public:
     // The halo of the greeting on show, blurred once when the greeting changes instead of in every
     // frame: a target at the masks' size holding BLUR_STORED_SHARE of the blur program's output.
     Fbo* glow = nullptr;
-    int glowEntry = -1;                  // the entry `glow` holds; -1 before the first
+    int glowEntry = -1;                  // the entry `glow` holds or is being built for; -1 at first
+    int glowStrips = 0;                  // how many of its GLOW_GREETS_HALO_STRIPS are blurred
 
     void init() override;
     void draw() override;
