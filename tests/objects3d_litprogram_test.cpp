@@ -102,18 +102,28 @@ TEST(LitProgram, DrawsWhatTheGeneralLightingProgramDrawsForEveryKindOfLight)
     showLights(lights);
     ShaderProgram general("multi_material_notex.vert", "multi_material_notex.frag", "#define LIGHTS 4");
     std::vector<uint8_t> expected = drawQuads(&general, lights, 4);
-    std::vector<uint8_t> drawn = drawQuads(litProgram(lights, 4), lights, 4);
-    ASSERT_EQ(drawn.size(), expected.size());
-    int worst = 0, lit = 0;
-    for (size_t i = 0; i < drawn.size(); i++) {
-        worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
+    int lit = 0;
+    for (size_t i = 0; i < expected.size(); i++)
         if (i % 4 != 3 && expected[i] > 40) lit++;
-    }
-    EXPECT_LE(worst, 1);
     EXPECT_GT(lit, WIDTH * HEIGHT / 2); // both quads drew, and lit
+    // Colours sent each draw, and colours built in (lights 1 to 3: one colour and three).
+    for (unsigned fixedColours : {0u, 14u}) {
+        std::vector<uint8_t> drawn = drawQuads(litProgram(lights, 4, fixedColours), lights, 4);
+        ASSERT_EQ(drawn.size(), expected.size());
+        int worst = 0;
+        for (size_t i = 0; i < drawn.size(); i++) worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
+        EXPECT_LE(worst, 1) << "fixed colours " << fixedColours;
+    }
     // The same set asked again is the same program; another set is another.
     EXPECT_EQ(litProgram(lights, 4), litProgram(lights, 4));
     EXPECT_NE(litProgram(lights, 4), litProgram(lights, 3));
+    EXPECT_NE(litProgram(lights, 4, 2), litProgram(lights, 4));
+    // A fixed colour that changes is another program.
+    Light brighter[4];
+    showLights(brighter);
+    brighter[1].ambient = brighter[1].diffuse = brighter[1].specular = rgb(0.6f, 0.2f, 0.1f);
+    EXPECT_NE(litProgram(brighter, 4, 2), litProgram(lights, 4, 2));
+    EXPECT_EQ(litProgram(brighter, 4), litProgram(lights, 4));
     EXPECT_NE(litDepthProgram(lights, 4), litProgram(lights, 4));
 }
 
@@ -122,7 +132,7 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     Light lights[4];
     showLights(lights);
     char defines[LIT_DEFINES_BYTES];
-    ASSERT_TRUE(litProgramDefines(lights, 4, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_PRODUCT_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_SPOT_LIGHTS 1\n"), nullptr) << defines;
@@ -132,12 +142,15 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     ASSERT_NE(linear, nullptr) << defines;
     EXPECT_EQ(strtof(linear + strlen("pointShares(toLight[1], 1.0, "), nullptr), 0.1f);
     EXPECT_NE(strstr(defines, "addProductLight(1, spotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
+    ASSERT_TRUE(litProgramDefines(lights, 4, 1, defines, (int)sizeof defines));
+    EXPECT_NE(strstr(defines, "addFixedLight(vec3(0.300000012, 0.300000012, 0.349999994), "), nullptr) << defines;
+    EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 1\n"), nullptr) << defines;
 
     // No lights is one dark light; more than eight are cut at eight; a short buffer says so.
-    ASSERT_TRUE(litProgramDefines(nullptr, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 1\n"), nullptr) << defines;
     Light many[12];
-    ASSERT_TRUE(litProgramDefines(many, 12, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(many, 12, 0, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 8\n"), nullptr) << defines;
-    EXPECT_FALSE(litProgramDefines(lights, 4, defines, 64));
+    EXPECT_FALSE(litProgramDefines(lights, 4, 0, defines, 64));
 }

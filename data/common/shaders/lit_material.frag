@@ -4,6 +4,7 @@
 // the lights' constants are literals, are explained in lit_material.vert.
 #ifndef LIT_LIGHTS
 #define LIT_LIGHTS 1
+#define LIT_MATERIAL 1
 #define LIT_COLOUR_LIGHTS 1
 #define LIT_PRODUCT_LIGHTS 0
 #define LIT_SPOT_LIGHTS 0
@@ -16,10 +17,12 @@ varying vec3 eyeNormal;
 varying vec4 sceneColour;
 varying float shininess;
 varying vec3 toLight[LIT_LIGHTS];
-#if LIT_COLOUR_LIGHTS
+#if LIT_MATERIAL
 varying vec3 materialAmbient;
 varying vec3 materialDiffuse;
 varying vec3 materialSpecular;
+#endif
+#if LIT_COLOUR_LIGHTS
 varying vec3 lightColour[LIT_COLOUR_LIGHTS];
 #endif
 #if LIT_PRODUCT_LIGHTS
@@ -43,19 +46,19 @@ vec3 shares(vec3 l, float attenuation)
     return vec3(attenuation, nDotL * attenuation, highlight * attenuation * step(1.0e-6, nDotL));
 }
 
-vec3 directionalShares(vec3 toL) { return shares(toL / max(length(toL), 1.0e-6), 1.0); }
+vec3 directionalShares(vec3 toL) { return shares(toL * (1.0 / max(length(toL), 1.0e-6)), 1.0); }
 
 // c, k, q: the constant, linear and quadratic attenuation.
 vec3 pointShares(vec3 toL, float c, float k, float q)
 {
     float d = length(toL);
-    return shares(toL / max(d, 1.0e-6), 1.0 / max(c + k * d + q * d * d, 1.0e-6));
+    return shares(toL * (1.0 / max(d, 1.0e-6)), 1.0 / max(c + k * d + q * d * d, 1.0e-6));
 }
 
 vec3 spotShares(vec3 toL, vec3 direction, float c, float k, float q, float cosCutoff, float exponent)
 {
     float d = length(toL);
-    vec3 l = toL / max(d, 1.0e-6);
+    vec3 l = toL * (1.0 / max(d, 1.0e-6));
     float spot = dot(-l, direction);
     float cone = step(cosCutoff, spot) * pow(max(spot, 1.0e-6), exponent);
     return shares(l, 1.0 / max(c + k * d + q * d * d, 1.0e-6) * cone);
@@ -64,7 +67,8 @@ vec3 spotShares(vec3 toL, vec3 direction, float c, float k, float q, float cosCu
 vec3 ambientSum = vec3(0.0);
 vec3 diffuseSum = vec3(0.0);
 vec3 specularSum = vec3(0.0);
-// One-colour lights: their colours times their ambient, diffuse and specular weights.
+// Lights added up before the material multiplies them: their ambient, diffuse and specular colours
+// times the matching weights.
 vec3 colourAmbient = vec3(0.0);
 vec3 colourDiffuse = vec3(0.0);
 vec3 colourSpecular = vec3(0.0);
@@ -73,6 +77,7 @@ vec3 w;
 // The calls in LIT_SHADE, one per light (slot: its place in its kind's varyings).
 #define addProductLight(slot, lightShares) w = lightShares; ambientSum += ambientProduct[slot] * w.x; diffuseSum += diffuseProduct[slot] * w.y; specularSum += specularProduct[slot] * w.z
 #define addColourLight(slot, lightShares) w = lightShares; colourAmbient += lightColour[slot] * w.x; colourDiffuse += lightColour[slot] * w.y; colourSpecular += lightColour[slot] * w.z
+#define addFixedLight(ambient, diffuse, specular, lightShares) w = lightShares; colourAmbient += ambient * w.x; colourDiffuse += diffuse * w.y; colourSpecular += specular * w.z
 
 void main()
 {
@@ -83,7 +88,7 @@ void main()
     toViewer = normalize(-eyePosition);
     LIT_SHADE
     vec3 lit = sceneColour.rgb + ambientSum + diffuseSum;
-#if LIT_COLOUR_LIGHTS
+#if LIT_MATERIAL
     lit += materialAmbient * colourAmbient + materialDiffuse * colourDiffuse;
     specularSum += materialSpecular * colourSpecular;
 #endif

@@ -3,16 +3,19 @@
 // (src/util/objects3d/litprogram.cpp) builds one program per set of lights and gives both halves
 // these defines:
 //   LIT_LIGHTS            lights shaded (at least 1 slot), each with a vector to the light
-//   LIT_COLOUR_LIGHTS     of them, lights whose ambient, diffuse and specular are one colour
-//   LIT_PRODUCT_LIGHTS    the others, which carry their three light x material products
+//   LIT_MATERIAL          1 when lights are added up before the material colours multiply them
+//   LIT_COLOUR_LIGHTS     lights whose ambient, diffuse and specular are one colour, sent each draw
+//   LIT_PRODUCT_LIGHTS    lights with three colours, which carry their light x material products
 //   LIT_SPOT_LIGHTS       spot lights, which carry their cone's direction
 //   LIT_SEND              statements that fill the per-light varyings below (this stage)
 //   LIT_SHADE             statements that add up every light (the fragment stage)
-// A light's constants (attenuation, cone) are literals in LIT_SHADE, and only what changes from
-// frame to frame travels as a varying: a software rasteriser pays per pixel for every uniform it
-// reads and every float it interpolates. Lights left out are dark, so they would add nothing.
+// A light's constants (attenuation, cone, and its colours where the scene keeps them fixed) are
+// literals in LIT_SHADE, and only what changes from frame to frame travels as a varying: a
+// software rasteriser pays per pixel for every uniform it reads and every float it interpolates.
+// Lights left out are dark, so they would add nothing.
 #ifndef LIT_LIGHTS
 #define LIT_LIGHTS 1
+#define LIT_MATERIAL 1
 #define LIT_COLOUR_LIGHTS 1
 #define LIT_PRODUCT_LIGHTS 0
 #define LIT_SPOT_LIGHTS 0
@@ -25,10 +28,12 @@ varying vec3 eyeNormal;
 varying vec4 sceneColour; // rgb: emission and the global ambient's share; a: the diffuse alpha
 varying float shininess;
 varying vec3 toLight[LIT_LIGHTS];
-#if LIT_COLOUR_LIGHTS
+#if LIT_MATERIAL
 varying vec3 materialAmbient;
 varying vec3 materialDiffuse;
 varying vec3 materialSpecular;
+#endif
+#if LIT_COLOUR_LIGHTS
 varying vec3 lightColour[LIT_COLOUR_LIGHTS];
 #endif
 #if LIT_PRODUCT_LIGHTS
@@ -42,6 +47,7 @@ varying vec3 spotDirection[LIT_SPOT_LIGHTS];
 
 // The calls in LIT_SEND, one per light (i: the GL light; slot: its place in its kind's varyings).
 #define sendToLight(i) toLight[i] = gl_LightSource[i].position.xyz - eyePosition * gl_LightSource[i].position.w
+#define sendFixedLight(i) sendToLight(i)
 #if LIT_COLOUR_LIGHTS
 #define sendColourLight(i, slot) sendToLight(i); lightColour[slot] = gl_LightSource[i].diffuse.rgb
 #endif
@@ -60,7 +66,7 @@ void main()
     eyeNormal = gl_NormalMatrix * objectNormal;
     sceneColour = vec4(gl_FrontLightModelProduct.sceneColor.rgb, gl_FrontMaterial.diffuse.a);
     shininess = max(gl_FrontMaterial.shininess, 1.0);
-#if LIT_COLOUR_LIGHTS
+#if LIT_MATERIAL
     materialAmbient = gl_FrontMaterial.ambient.rgb;
     materialDiffuse = gl_FrontMaterial.diffuse.rgb;
     materialSpecular = gl_FrontMaterial.specular.rgb;

@@ -233,15 +233,22 @@ float speakersFadeAlpha(float t, bool interactive)
 }
 
 // >> scene
+// The rig's lights are the only ones on while it draws: its lit program shades just those. The
+// opening is lit by light 0 alone. Light 0 fades in; the others keep their colours, which the
+// programs then hold as literals. Asked each frame, so a change of those colours would show.
+void Speakers::litPrograms()
+{
+    const int count = (int)model.lights.size();
+    const unsigned allButLight0 = 0xfeu;
+    rigProgram = litProgram(model.lights.data(), count, allButLight0);
+    rigDepthProgram = litDepthProgram(model.lights.data(), count, allButLight0);
+    openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count);
+}
+
 void Speakers::init()
 {
     load(SPEAKERS_MODEL, &model);
-    // The rig's lights are the only ones on while it draws: its lit program shades just those.
-    // The opening is lit by light 0 alone.
-    int count = (int)model.lights.size();
-    rigProgram = litProgram(model.lights.data(), count);
-    rigDepthProgram = litDepthProgram(model.lights.data(), count);
-    openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count);
+    litPrograms();
     model.plainShader = rigProgram;
     blend = false;
     lighting = true;
@@ -311,6 +318,11 @@ void Speakers::draw()
 
     // B: cameras, light 0 and the ending's keys.
     SpeakersFrame frame = speakersScript(&s_speakers, &model, t, music->meanTimeStep, keys);
+    ShaderProgram* wasRig = rigProgram;
+    ShaderProgram* wasOpening = openingProgram;
+    litPrograms();
+    if (model.plainShader == wasRig) model.plainShader = rigProgram;
+    if (model.plainShader == wasOpening) model.plainShader = openingProgram;
     if (frame.shader == SPEAKERS_SHADER_MULTI) model.plainShader = rigProgram;
     if (frame.shader == SPEAKERS_SHADER_SINGLE) model.plainShader = openingProgram;
     if (frame.lightingOff) {

@@ -58,12 +58,24 @@ static void putFloat(TextOut* out, float value)
     put(out, floating ? "%s" : "%s.0", text);
 }
 
-bool litProgramDefines(const Light* lights, int count, char* out, int size)
+static void putRgb(TextOut* out, const Vec4& colour)
+{
+    put(out, "vec3(");
+    putFloat(out, colour.x);
+    put(out, ", ");
+    putFloat(out, colour.y);
+    put(out, ", ");
+    putFloat(out, colour.z);
+    put(out, ")");
+}
+
+bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, char* out, int size)
 {
     static const Light DARK;
     if (count < 1 || !lights) {
         lights = &DARK;
         count = 1;
+        fixedColours = 0;
     }
     if (count > LIT_MAX_LIGHTS) count = LIT_MAX_LIGHTS;
     char send[LIT_DEFINES_BYTES], shade[LIT_DEFINES_BYTES];
@@ -71,13 +83,25 @@ bool litProgramDefines(const Light* lights, int count, char* out, int size)
     int colourLights = 0, productLights = 0, spotLights = 0;
     for (int i = 0; i < count; i++) {
         const Light& light = lights[i];
+        bool fixed = (fixedColours >> i) & 1;
         bool oneColour = sameRgb(light.ambient, light.diffuse) && sameRgb(light.diffuse, light.specular);
         bool positional = light.position.w != 0.0f;
         // The fixed-function rule: only a positional light has a cone.
         bool spot = positional && light.spotCutoff <= 90.0f;
-        int slot = oneColour ? colourLights++ : productLights++;
-        put(&sendOut, "%s(%i, %i); ", oneColour ? "sendColourLight" : "sendProductLight", i, slot);
-        put(&shadeOut, "%s(%i, ", oneColour ? "addColourLight" : "addProductLight", slot);
+        if (fixed) {
+            put(&sendOut, "sendFixedLight(%i); ", i);
+            put(&shadeOut, "addFixedLight(");
+            putRgb(&shadeOut, light.ambient);
+            put(&shadeOut, ", ");
+            putRgb(&shadeOut, light.diffuse);
+            put(&shadeOut, ", ");
+            putRgb(&shadeOut, light.specular);
+            put(&shadeOut, ", ");
+        } else {
+            int slot = oneColour ? colourLights++ : productLights++;
+            put(&sendOut, "%s(%i, %i); ", oneColour ? "sendColourLight" : "sendProductLight", i, slot);
+            put(&shadeOut, "%s(%i, ", oneColour ? "addColourLight" : "addProductLight", slot);
+        }
         if (!positional) {
             put(&shadeOut, "directionalShares(toLight[%i])", i);
         } else {
@@ -101,17 +125,19 @@ bool litProgramDefines(const Light* lights, int count, char* out, int size)
         }
         put(&shadeOut, "); ");
     }
+    int material = colourLights > 0 || (fixedColours & ((1u << count) - 1)) ? 1 : 0;
     TextOut all = {out, size, sendOut.fits && shadeOut.fits};
-    put(&all, "#define LIT_LIGHTS %i\n#define LIT_COLOUR_LIGHTS %i\n#define LIT_PRODUCT_LIGHTS %i\n", count,
-        colourLights, productLights);
-    put(&all, "#define LIT_SPOT_LIGHTS %i\n#define LIT_SEND %s\n#define LIT_SHADE %s\n", spotLights, send, shade);
+    put(&all, "#define LIT_LIGHTS %i\n#define LIT_MATERIAL %i\n#define LIT_COLOUR_LIGHTS %i\n", count, material,
+        colourLights);
+    put(&all, "#define LIT_PRODUCT_LIGHTS %i\n#define LIT_SPOT_LIGHTS %i\n", productLights, spotLights);
+    put(&all, "#define LIT_SEND %s\n#define LIT_SHADE %s\n", send, shade);
     return all.fits;
 }
 
-static LitEntry* entryFor(const Light* lights, int count)
+static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours)
 {
     char defines[LIT_DEFINES_BYTES];
-    if (!litProgramDefines(lights, count, defines, (int)sizeof defines))
+    if (!litProgramDefines(lights, count, fixedColours, defines, (int)sizeof defines))
         FATAL("The lighting program for %i lights does not fit its defines", count);
     for (LitEntry& entry : s_programs)
         if (entry.defines == defines) return &entry;
@@ -119,11 +145,14 @@ static LitEntry* entryFor(const Light* lights, int count)
     return &s_programs.back();
 }
 
-ShaderProgram* litProgram(const Light* lights, int count) { return entryFor(lights, count)->lit; }
-
-ShaderProgram* litDepthProgram(const Light* lights, int count)
+ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours)
 {
-    LitEntry* entry = entryFor(lights, count);
+    return entryFor(lights, count, fixedColours)->lit;
+}
+
+ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours)
+{
+    LitEntry* entry = entryFor(lights, count, fixedColours);
     if (!entry->depth) entry->depth = new ShaderProgram(LIT_VERTEX, DEPTH_FRAGMENT, entry->defines.c_str());
     return entry->depth;
 }

@@ -6,9 +6,12 @@
 // that), so the program leaves them out. What stays fixed about a light (directional, point or
 // spot; its attenuation; its cone; whether ambient, diffuse and specular are one colour) is built
 // into the program as literals; positions, colours and directions are read from OpenGL each draw.
+// Bit i of fixedColours says the scene keeps light i's colours as they are now: they become
+// literals too, which saves interpolating them at every pixel.
 // One program is built per distinct set and kept: build them at load (the first call for a set
-// compiles it) and ask again each frame, which only looks the set up. litDepthProgram is the
-// depth-only twin with the same vertex stage, for drawing depth first.
+// compiles it) and ask again each frame, which only looks the set up (so a light whose fixed
+// colours did change gets a program of its own). litDepthProgram is the depth-only twin with the
+// same vertex stage, for drawing depth first.
 #pragma once
 
 struct Light;
@@ -16,9 +19,9 @@ class ShaderProgram;
 
 enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096 };
 
-ShaderProgram* litProgram(const Light* lights, int count);
-ShaderProgram* litDepthProgram(const Light* lights, int count);
+ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours = 0);
+ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours = 0);
 
 // The defines that make the program for these lights (both stages get the same text). At most
 // LIT_MAX_LIGHTS are shaded; no lights (count 0) is one dark light. False when `size` is too small.
-bool litProgramDefines(const Light* lights, int count, char* out, int size);
+bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, char* out, int size);
