@@ -200,7 +200,7 @@ TEST_F(SpectrumBoxesFrames, LoadMakesRowsThenTheWindowCatchesUpAndSlides)
     EXPECT_FALSE(scene->texture2D);
     EXPECT_FALSE(scene->blend);
     EXPECT_TRUE(scene->depthTest);
-    EXPECT_NE(scene->cubeList, 0u);
+    EXPECT_NE(scene->floorList, 0u);
     EXPECT_NE(scene->rowLists, 0u);
     EXPECT_TRUE(glIsList(scene->rowLists + SPECTRUM_ROWS - 1));
     // Loaded at beat 0.1 (the clock's offset): three rows of silence.

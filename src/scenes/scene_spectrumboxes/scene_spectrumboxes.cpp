@@ -4,7 +4,7 @@
 #include "platform/report.h"               // CHECK_GL
 #include "util/fbo/fbo.h"                  // bindForDrawing
 #include "util/music/music.h"              // getFFT, getTime
-#include "util/objects3d/geomobject.h"     // drawUnitCube
+#include "util/objects3d/geomobject.h"     // unitCubeQuads
 #include <GL/glu.h>                        // gluLookAt
 #include <math.h>
 #include <stdlib.h>
@@ -135,9 +135,17 @@ void SpectrumBoxes::init()
     scratch = (float*)calloc(SPECTRUM_ROWS * SPECTRUM_BANDS, sizeof(float));
     if (!heights || !scratch) FATAL("Could not allocate memory for the spectrum rows");
 
-    cubeList = glGenLists(1);
-    glNewList(cubeList, GL_COMPILE);
-    drawUnitCube();
+    // A grey floor row, one batch like the spectrum rows.
+    floorList = glGenLists(1);
+    glNewList(floorList, GL_COMPILE);
+    glColor4fv(GREY);
+    glBegin(GL_QUADS);
+    float x = 0.0f;
+    for (int i = 0; i < SPECTRUM_BANDS; i++) {
+        unitCubeQuads(x, 0.0f, 0.0f);
+        x += SPACING;
+    }
+    glEnd();
     glEndList();
     rowLists = glGenLists(SPECTRUM_ROWS);
     ringIndex = 0;
@@ -158,21 +166,24 @@ void SpectrumBoxes::buildRow()
 {
     float levels[SPECTRUM_BANDS];
     spectrumBandLevels(spectrum, levels);
+    // One batch of quads for the whole row: a draw call per cube costs more than the cube.
     glNewList(rowLists + ringIndex, GL_COMPILE);
+    glBegin(GL_QUADS);
+    float x = 0.0f;
     for (int i = 0; i < SPECTRUM_BANDS; i++) {
-        glPushMatrix();
         heights[i] = levels[i];
         int cubes = spectrumStackCubes(levels[i]);
+        float y = 0.0f;
         for (int k = 0; k < cubes; k++) {
             float rgba[4];
             spectrumCubeColour(k, rgba);
             glColor4fv(rgba);
-            glCallList(cubeList);
-            glTranslatef(0.0f, SPACING, 0.0f);
+            unitCubeQuads(x, y, 0.0f);
+            y += SPACING;
         }
-        glPopMatrix();
-        glTranslatef(SPACING, 0.0f, 0.0f);
+        x += SPACING;
     }
+    glEnd();
     glEndList();
 }
 
@@ -236,15 +247,8 @@ void SpectrumBoxes::draw()
     for (int n = -SPECTRUM_FLOOR_ROWS; n < SPECTRUM_ROWS; n++) {
         glPushMatrix();
         glTranslatef(0.0f, 0.0f, -SPACING * (float)n);
-        if (n >= 0) {
-            glCallList(rowLists + (ringIndex + n) % SPECTRUM_ROWS);
-        } else {
-            glColor4fv(GREY);
-            for (int i = 0; i < SPECTRUM_BANDS; i++) {
-                glCallList(cubeList);
-                glTranslatef(SPACING, 0.0f, 0.0f);
-            }
-        }
+        if (n >= 0) glCallList(rowLists + (ringIndex + n) % SPECTRUM_ROWS);
+        else glCallList(floorList);
         glPopMatrix();
     }
     glDisable(GL_CULL_FACE);

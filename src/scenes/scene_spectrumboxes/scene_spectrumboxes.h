@@ -32,7 +32,7 @@ struct SpectrumBoxesState {
 
 class SpectrumBoxes : public Template {
 public:
-    GLuint cubeList = 0;       // drawUnitCube
+    GLuint floorList = 0;      // a grey floor row of cubes
     GLuint rowLists = 0;       // first of SPECTRUM_ROWS consecutive list names
     float* heights = nullptr;  // SPECTRUM_ROWS x SPECTRUM_BANDS levels, row 0 the newest; owned
     float* scratch = nullptr;  // same size, for the shift; owned

@@ -113,43 +113,28 @@ const char* checkGeomObject(const GeomObject& object, int materialCount, char* w
     return nullptr;
 }
 
+// The cube's six faces: the outward normal, then the four corners counter-clockwise from outside.
+static const float UNIT_CUBE[6][5][3] = {
+    {{1, 0, 0}, {1, -1, 1}, {1, -1, -1}, {1, 1, -1}, {1, 1, 1}},
+    {{0, 1, 0}, {1, 1, 1}, {1, 1, -1}, {-1, 1, -1}, {-1, 1, 1}},
+    {{0, 0, 1}, {1, 1, 1}, {-1, 1, 1}, {-1, -1, 1}, {1, -1, 1}},
+    {{-1, 0, 0}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}, {-1, -1, -1}},
+    {{0, -1, 0}, {-1, -1, 1}, {-1, -1, -1}, {1, -1, -1}, {1, -1, 1}},
+    {{0, 0, -1}, {-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}, {1, -1, -1}},
+};
+
+void unitCubeQuads(float x, float y, float z)
+{
+    for (const auto& face : UNIT_CUBE) {
+        glNormal3fv(face[0]);
+        for (int corner = 1; corner <= 4; corner++)
+            glVertex3f(face[corner][0] + x, face[corner][1] + y, face[corner][2] + z);
+    }
+}
+
 void drawUnitCube()
 {
     glBegin(GL_QUADS);
-    glNormal3d(1, 0, 0);
-    glVertex3d(1, -1, 1);
-    glVertex3d(1, -1, -1);
-    glVertex3d(1, 1, -1);
-    glVertex3d(1, 1, 1);
-
-    glNormal3d(0, 1, 0);
-    glVertex3d(1, 1, 1);
-    glVertex3d(1, 1, -1);
-    glVertex3d(-1, 1, -1);
-    glVertex3d(-1, 1, 1);
-
-    glNormal3d(0, 0, 1);
-    glVertex3d(1, 1, 1);
-    glVertex3d(-1, 1, 1);
-    glVertex3d(-1, -1, 1);
-    glVertex3d(1, -1, 1);
-
-    glNormal3d(-1, 0, 0);
-    glVertex3d(-1, -1, 1);
-    glVertex3d(-1, 1, 1);
-    glVertex3d(-1, 1, -1);
-    glVertex3d(-1, -1, -1);
-
-    glNormal3d(0, -1, 0);
-    glVertex3d(-1, -1, 1);
-    glVertex3d(-1, -1, -1);
-    glVertex3d(1, -1, -1);
-    glVertex3d(1, -1, 1);
-
-    glNormal3d(0, 0, -1);
-    glVertex3d(-1, -1, -1);
-    glVertex3d(-1, 1, -1);
-    glVertex3d(1, 1, -1);
-    glVertex3d(1, -1, -1);
+    unitCubeQuads(0.0f, 0.0f, 0.0f);
     glEnd();
 }

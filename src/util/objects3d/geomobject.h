@@ -67,3 +67,6 @@ const char* checkGeomObject(const GeomObject& object, int materialCount, char* w
 
 // The unit cube (corners at +-1) in immediate mode, one normal per face.
 void drawUnitCube();
+// Its 24 corners moved by (x, y, z), with their normals, inside the caller's glBegin(GL_QUADS):
+// many cubes in one batch.
+void unitCubeQuads(float x, float y, float z);
