@@ -112,6 +112,52 @@ TEST(ObjectsDraw, InvisibleMeshDrawsNothingAndKeepsItsList)
     EXPECT_TRUE(glIsList(list));
 }
 
+TEST(ObjectsDraw, MeshesWhollyOutsideTheViewAreNotSent)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    // The view is x and y in [-1, 1] (beginFrame's orthographic volume): one panel inside, one
+    // across its right edge, one beyond it and one moved beyond it by its node's matrix.
+    Objects3D model;
+    oneNodeModel(&model, {quad("Inside", -0.5f, -0.5f, 0.5f, 0.5f), quad("Across", 0.9f, -0.2f, 1.5f, 0.2f),
+                          quad("Beyond", 1.1f, -0.5f, 2.0f, 0.5f), quad("Moved", -0.5f, -0.5f, 0.5f, 0.5f)});
+    model.root.geometryIndices.pop_back();
+    SceneNode moved;
+    moved.matrix[12] = 3.0f;
+    moved.geometryIndices = {3};
+    model.root.children.push_back(moved);
+    // Beyond, the last drawn, has a material of its own.
+    Material shiny = model.materials[0];
+    shiny.shininess = 77.0f;
+    model.materials.push_back(shiny);
+    model.geomObjects[2].materialIndex = 1;
+    model.cullOutsideView = true;
+    beginFrame();
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    drawModel(&model);
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    GLuint primitives = 0;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
+    glDeleteQueries(1, &query);
+    EXPECT_EQ(primitives, 4u); // Inside and Across, two triangles each
+    EXPECT_EQ(pixel(32, 32), 0xffffffu);
+    EXPECT_EQ(pixel(63, 32), 0xffffffu); // the part of Across inside the view
+    // A mesh not sent still leaves its material behind, as its draw would have.
+    GLfloat shininess = 0.0f;
+    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+    EXPECT_EQ(shininess, 77.0f);
+
+    // The clip test on its own: behind the eye is outside too, and a box around the eye is not.
+    const float perspective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, -1, 0, 0, -0.2f, 0};
+    const float front[2][3] = {{-1, -1, -6}, {1, 1, -5}}, behind[2][3] = {{-1, -1, 2}, {1, 1, 3}};
+    const float around[2][3] = {{-1, -1, -1}, {1, 1, 1}}, aside[2][3] = {{20, -1, -6}, {21, 1, -5}};
+    EXPECT_FALSE(boxOutsideClipVolume(perspective, front[0], front[1]));
+    EXPECT_TRUE(boxOutsideClipVolume(perspective, behind[0], behind[1]));
+    EXPECT_FALSE(boxOutsideClipVolume(perspective, around[0], around[1]));
+    EXPECT_TRUE(boxOutsideClipVolume(perspective, aside[0], aside[1]));
+}
+
 TEST(ObjectsDraw, CanvasTextureChangesOnlyAfterInvalidateCanvas)
 {
     REQUIRE_GL_WINDOW(WIDTH, HEIGHT);

@@ -248,6 +248,7 @@ void Speakers::litPrograms()
 void Speakers::init()
 {
     load(SPEAKERS_MODEL, &model);
+    model.cullOutsideView = true;
     litPrograms();
     model.plainShader = rigProgram;
     blend = false;

@@ -172,6 +172,16 @@ void applyLight(int index, const Light& light)
     glEnable(l);
 }
 
+void multiplyMatrices(const float a[16], const float b[16], float out[16])
+{
+    for (int column = 0; column < 4; column++)
+        for (int row = 0; row < 4; row++) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; k++) sum += a[k * 4 + row] * b[column * 4 + k];
+            out[column * 4 + row] = sum;
+        }
+}
+
 float roundTo2Decimals(float x) { return (float)(floor((double)x * 100.0 + 0.5) / 100.0); }
 
 void blendWithSharedColour(const float source[4], float destination[4], float t)

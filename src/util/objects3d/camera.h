@@ -66,6 +66,8 @@ void applyCameraProjection(const Camera& camera, int windowHeight, int windowWid
 void scaleMatrix(float matrix[16], float x, float y, float z);
 void rotateMatrix(float matrix[16], float angle, float x, float y, float z);
 void translateMatrix(float matrix[16], float x, float y, float z);
+// out = a x b, all column-major, computed here (no GL); out may not alias a or b.
+void multiplyMatrices(const float a[16], const float b[16], float out[16]);
 
 // >> lights and colours
 // Loads the light into GL_LIGHT0 + index (position through the current modelview) and enables it.

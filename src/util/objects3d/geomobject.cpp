@@ -11,13 +11,9 @@ GeomObject::GeomObject()
     for (int i = 0; i < 16; i++) transform[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
-bool GeomObject::compileDisplayList(const Material& material)
+// The material and texture state a mesh's list sets before its triangles.
+static void recordMaterialState(const Material& material, bool textured)
 {
-    if (displayList != 0) glDeleteLists(displayList, 1);
-    displayList = glGenLists(1);
-    if (displayList == 0) return false;
-
-    glNewList(displayList, GL_COMPILE);
     glColor4f(1, 1, 1, 1);
     glDisable(GL_COLOR_MATERIAL);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material.shininess);
@@ -25,38 +21,50 @@ bool GeomObject::compileDisplayList(const Material& material)
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material.diffuse);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material.specular);
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, material.emission);
-
-    // A mesh without normal triples (a position-only mesh) is drawn with the current normal.
-    size_t normalCount = normalFaces.size();
-    if (hasTexture) {
+    if (textured) {
         glEnable(GL_TEXTURE_2D);
         glActiveTexture(GL_TEXTURE0);
         // The texture can be taken away at run time (a canvas with nothing on it): draw untextured.
         glBindTexture(GL_TEXTURE_2D, material.texture ? material.texture->textureId : 0);
-        if (faces.size() != texFaces.size()) {
-            reportErrorBox("Got %i ivertices and %i itexcoords, what gives...", (int)faces.size(),
-                           (int)texFaces.size());
-            FATAL_LOCATION();
-        }
-        glBegin(GL_TRIANGLES);
-        for (size_t k = 0; k < faces.size(); k++) {
-            for (int j = 0; j < 3; j++) {
-                glTexCoord2fv(&texCoords[texFaces[k][j]].x);
-                if (k < normalCount) glNormal3fv(&normals[normalFaces[k][j]].x);
-                glVertex3fv(&vertices[faces[k][j]].x);
-            }
-        }
     } else {
         glDisable(GL_TEXTURE_2D);
-        glBegin(GL_TRIANGLES);
-        for (size_t k = 0; k < faces.size(); k++) {
-            for (int j = 0; j < 3; j++) {
-                if (k < normalCount) glNormal3fv(&normals[normalFaces[k][j]].x);
-                glVertex3fv(&vertices[faces[k][j]].x);
-            }
+    }
+}
+
+bool GeomObject::compileDisplayList(const Material& material)
+{
+    if (displayList != 0) glDeleteLists(displayList, 2);
+    displayList = glGenLists(2);
+    if (displayList == 0) return false;
+    if (hasTexture && faces.size() != texFaces.size()) {
+        reportErrorBox("Got %i ivertices and %i itexcoords, what gives...", (int)faces.size(), (int)texFaces.size());
+        FATAL_LOCATION();
+    }
+
+    glNewList(displayList, GL_COMPILE);
+    recordMaterialState(material, hasTexture);
+    // A mesh without normal triples (a position-only mesh) is drawn with the current normal.
+    size_t normalCount = normalFaces.size();
+    glBegin(GL_TRIANGLES);
+    for (size_t k = 0; k < faces.size(); k++) {
+        for (int j = 0; j < 3; j++) {
+            if (hasTexture) glTexCoord2fv(&texCoords[texFaces[k][j]].x);
+            if (k < normalCount) glNormal3fv(&normals[normalFaces[k][j]].x);
+            glVertex3fv(&vertices[faces[k][j]].x);
         }
     }
     glEnd();
+    glEndList();
+
+    // The state list: what the list leaves behind without drawing, the material and the last
+    // corner's normal and texture coordinate, for a draw that sends no triangles.
+    glNewList(displayList + 1, GL_COMPILE);
+    recordMaterialState(material, hasTexture);
+    if (!faces.empty()) {
+        size_t k = faces.size() - 1;
+        if (hasTexture) glTexCoord2fv(&texCoords[texFaces[k][2]].x);
+        if (k < normalCount) glNormal3fv(&normals[normalFaces[k][2]].x);
+    }
     glEndList();
     needsRebuild = false;
     return true;
@@ -111,6 +119,42 @@ const char* checkGeomObject(const GeomObject& object, int materialCount, char* w
         }
     }
     return nullptr;
+}
+
+bool geomObjectBounds(GeomObject* object)
+{
+    if (object->boundsKnown) return true;
+    if (object->vertices.empty()) return false;
+    for (int axis = 0; axis < 3; axis++) object->boundsMin[axis] = object->boundsMax[axis] = (&object->vertices[0].x)[axis];
+    for (const Vec4& v : object->vertices) {
+        const float p[3] = {v.x, v.y, v.z};
+        for (int axis = 0; axis < 3; axis++) {
+            if (p[axis] < object->boundsMin[axis]) object->boundsMin[axis] = p[axis];
+            if (p[axis] > object->boundsMax[axis]) object->boundsMax[axis] = p[axis];
+        }
+    }
+    object->boundsKnown = true;
+    return true;
+}
+
+bool boxOutsideClipVolume(const float m[16], const float boxMin[3], const float boxMax[3])
+{
+    // Per plane (x >= -w, x <= w, y >= -w, y <= w, z >= -w, z <= w): how many corners lie outside.
+    int outside[6] = {0, 0, 0, 0, 0, 0};
+    for (int corner = 0; corner < 8; corner++) {
+        const float x = corner & 1 ? boxMax[0] : boxMin[0];
+        const float y = corner & 2 ? boxMax[1] : boxMin[1];
+        const float z = corner & 4 ? boxMax[2] : boxMin[2];
+        float clip[4];
+        for (int r = 0; r < 4; r++) clip[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+        for (int axis = 0; axis < 3; axis++) {
+            if (clip[axis] < -clip[3]) outside[2 * axis]++;
+            if (clip[axis] > clip[3]) outside[2 * axis + 1]++;
+        }
+    }
+    for (int plane = 0; plane < 6; plane++)
+        if (outside[plane] == 8) return true;
+    return false;
 }
 
 // The cube's six faces: the outward normal, then the four corners counter-clockwise from outside.

@@ -45,25 +45,37 @@ public:
     std::vector<Vec4> texCoords;        // (u, v)
     std::vector<IndexTriple> texFaces;  // per triangle: indices into texCoords
     float transform[16];                // column-major; identity
-    GLuint displayList = 0;             // 0 until first compiled
+    GLuint displayList = 0;             // 0 until first compiled; displayList + 1: its state list
     bool needsRebuild = true;           // compile again at the next draw
     std::string name;                   // mesh name; matched by substring
     std::string materialName = "dummy";
     int materialIndex = 0;              // into the owning model's materials
     bool hasTexture = false;            // draw with texCoords and the material's texture
     bool visible = true;
+    bool boundsKnown = false;           // boundsMin/Max hold the positions' box (geomObjectBounds)
+    float boundsMin[3] = {0, 0, 0};
+    float boundsMax[3] = {0, 0, 0};
 
     // The identity transform is written directly (no GL), so meshes can be built without a context.
     GeomObject();
 
-    // Records the mesh with the material into a (new) display list. False only when GL has no
-    // list name left. A textured mesh whose face and texture-triple counts differ is fatal.
+    // Records the mesh with the material into a (new) display list, and into the next list name
+    // the state that list leaves behind (material, texture, current normal and texture
+    // coordinate) without the triangles. False only when GL has no list name left. A textured
+    // mesh whose face and texture-triple counts differ is fatal.
     bool compileDisplayList(const Material& material);
 };
 
 // Checks every index of the mesh against its list, and materialIndex against materialCount.
 // Returns null when all are in range, else writes the reason (naming the mesh) into `why`.
 const char* checkGeomObject(const GeomObject& object, int materialCount, char* why, size_t whySize);
+
+// Fills the mesh's bounds from its positions (once). False for a mesh without positions.
+bool geomObjectBounds(GeomObject* object);
+
+// True when the box lies wholly outside one plane of the clip volume under `clipFromObject`
+// (column-major, projection x modelview): nothing of what it holds can reach the picture.
+bool boxOutsideClipVolume(const float clipFromObject[16], const float boxMin[3], const float boxMax[3]);
 
 // The unit cube (corners at +-1) in immediate mode, one normal per face.
 void drawUnitCube();

@@ -47,7 +47,16 @@ void Objects3D::drawGeomObject(int index)
         if (checkGeomObject(object, (int)materials.size(), why, sizeof why)) FATAL("%s", why);
         if (!object.compileDisplayList(materials[object.materialIndex])) FATAL("Failed to generate display list!");
     }
-    glCallList(object.displayList);
+    bool outside = false;
+    if (cullOutsideView && geomObjectBounds(&object)) {
+        float projection[16], modelView[16], clipFromObject[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+        multiplyMatrices(projection, modelView, clipFromObject);
+        outside = boxOutsideClipVolume(clipFromObject, object.boundsMin, object.boundsMax);
+    }
+    // Out of view, only the state the list leaves: later draws (other scenes too) inherit it.
+    glCallList(outside ? object.displayList + 1 : object.displayList);
     glPopMatrix();
 }
 

@@ -26,6 +26,9 @@ public:
     float transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // model placement
     ShaderProgram* plainShader = nullptr;  // bound for untextured meshes; null: fixed function
     ShaderProgram* texturedShader = nullptr; // bound for textured meshes; null: fixed function
+    // Meshes whose bounds lie wholly outside the view (the current projection and modelview) are
+    // not sent: they could not add a pixel, and a software rasteriser pays for every vertex.
+    bool cullOutsideView = false;
 
     // Draws the node's subtree; the front face is clockwise where an odd number of mirrored nodes
     // lies on the way down.
