@@ -245,6 +245,36 @@ TEST_F(SpectrumBoxesFrames, LoadMakesRowsThenTheWindowCatchesUpAndSlides)
     EXPECT_GT(changed, first.size() / 100);
 }
 
+// Triangles one ring list draws.
+static GLuint rowPrimitives(const SpectrumBoxes* scene, int list)
+{
+    GLuint query = 0, primitives = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    glCallList(scene->rowLists + list);
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
+    glDeleteQueries(1, &query);
+    return primitives;
+}
+
+TEST_F(SpectrumBoxesFrames, CaughtUpRowsKeepTheirCubesWhileTheRingMovesOn)
+{
+    // The catch-up fills the ring with one row, held once: the others call it.
+    frameAt(music, scenes, 216.4);
+    const GLuint caughtUp = rowPrimitives(scene, scene->ringIndex);
+    EXPECT_GT(caughtUp, 0u);
+    // Rows of silence (no cubes) replace the oldest first; the rest still draw the caught-up row.
+    memset(scene->spectrum, 0, sizeof scene->spectrum);
+    for (int made = 1; made < SPECTRUM_ROWS; made++) {
+        scene->ringIndex = spectrumRingAfter(scene->ringIndex, 1);
+        scene->buildRow();
+        ASSERT_EQ(rowPrimitives(scene, scene->ringIndex), 0u) << made;
+        const int oldest = (scene->ringIndex + SPECTRUM_ROWS - 1) % SPECTRUM_ROWS;
+        ASSERT_EQ(rowPrimitives(scene, oldest), caughtUp) << made;
+    }
+}
+
 TEST_F(SpectrumBoxesFrames, ClearsWhatWasThere)
 {
     fillFbo(s_fbo, 1.0f, 0.0f, 0.0f);

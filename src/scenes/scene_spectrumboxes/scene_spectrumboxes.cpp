@@ -4,8 +4,10 @@
 #include "platform/report.h"               // CHECK_GL
 #include "util/fbo/fbo.h"                  // bindForDrawing
 #include "util/music/music.h"              // getFFT, getTime
-#include "util/objects3d/geomobject.h"     // unitCubeQuads
+#include "util/objects3d/camera.h"         // multiplyMatrices
+#include "util/objects3d/geomobject.h"     // unitCubeQuads, boxOutsideClipVolume
 #include <GL/glu.h>                        // gluLookAt
+#include <algorithm>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
@@ -162,16 +164,27 @@ void SpectrumBoxes::release()
     heights = scratch = nullptr;
 }
 
-void SpectrumBoxes::buildRow()
+void SpectrumBoxes::buildRow(int sameAsList)
 {
     float levels[SPECTRUM_BANDS];
     spectrumBandLevels(spectrum, levels);
+    int tallest = 0;
+    for (int i = 0; i < SPECTRUM_BANDS; i++) {
+        heights[i] = levels[i];
+        tallest = std::max(tallest, spectrumStackCubes(levels[i]));
+    }
+    rowCubes[ringIndex] = tallest;
+    if (sameAsList >= 0) {
+        glNewList(rowLists + ringIndex, GL_COMPILE);
+        glCallList(rowLists + sameAsList);
+        glEndList();
+        return;
+    }
     // One batch of quads for the whole row: a draw call per cube costs more than the cube.
     glNewList(rowLists + ringIndex, GL_COMPILE);
     glBegin(GL_QUADS);
     float x = 0.0f;
     for (int i = 0; i < SPECTRUM_BANDS; i++) {
-        heights[i] = levels[i];
         int cubes = spectrumStackCubes(levels[i]);
         float y = 0.0f;
         for (int k = 0; k < cubes; k++) {
@@ -198,11 +211,14 @@ void SpectrumBoxes::update()
     long built = rows < (long)SPECTRUM_ROWS ? rows : (long)SPECTRUM_ROWS;
     ringIndex = spectrumRingAfter(ringIndex, rows - built);
     const size_t rowBytes = SPECTRUM_BANDS * sizeof(float);
+    // The rows of one update are alike: the newest holds the cubes and the older ones call it.
+    // They are overwritten before it is (the ring replaces its oldest row first).
+    const int newest = spectrumRingAfter(ringIndex, built);
     for (long r = 0; r < built; r++) {
         memcpy(scratch + SPECTRUM_BANDS, heights, rowBytes * (SPECTRUM_ROWS - 1));
         memcpy(heights + SPECTRUM_BANDS, scratch + SPECTRUM_BANDS, rowBytes * (SPECTRUM_ROWS - 1));
         ringIndex = spectrumRingAfter(ringIndex, 1);
-        buildRow();
+        buildRow(ringIndex == newest ? -1 : newest);
     }
     CHECK_GL();
 }
@@ -242,12 +258,24 @@ void SpectrumBoxes::draw()
     // Rows slide one spacing away per 1/32 beat.
     glTranslatef(ORIGIN_X, ORIGIN_Y, 0.0f);
     glTranslatef(0.0f, 0.0f, -SPACING * 32.0f * lag);
+    // Rows wholly outside the view are not sent (their lists set no state but the current colour,
+    // which every draw sets for itself).
+    float projection[16], modelView[16], clipFromRows[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+    multiplyMatrices(projection, modelView, clipFromRows);
     // Nearest rows first: the depth test then turns away the hidden sides of the rows behind them
     // before they are shaded. The rows never overlap in depth, so the order changes no pixel.
     for (int n = -SPECTRUM_FLOOR_ROWS; n < SPECTRUM_ROWS; n++) {
+        const int list = (ringIndex + n) % SPECTRUM_ROWS;
+        const int cubes = n >= 0 ? std::max(rowCubes[list], 1) : 1;
+        const float z = -SPACING * (float)n;
+        const float boxMin[3] = {-1.0f, -1.0f, z - 1.0f};
+        const float boxMax[3] = {SPACING * (SPECTRUM_BANDS - 1) + 1.0f, SPACING * (cubes - 1) + 1.0f, z + 1.0f};
+        if (boxOutsideClipVolume(clipFromRows, boxMin, boxMax)) continue;
         glPushMatrix();
-        glTranslatef(0.0f, 0.0f, -SPACING * (float)n);
-        if (n >= 0) glCallList(rowLists + (ringIndex + n) % SPECTRUM_ROWS);
+        glTranslatef(0.0f, 0.0f, z);
+        if (n >= 0) glCallList(rowLists + list);
         else glCallList(floorList);
         glPopMatrix();
     }

@@ -34,6 +34,7 @@ class SpectrumBoxes : public Template {
 public:
     GLuint floorList = 0;      // a grey floor row of cubes
     GLuint rowLists = 0;       // first of SPECTRUM_ROWS consecutive list names
+    int rowCubes[SPECTRUM_ROWS] = {}; // per list: the tallest stack, for the row's bounds
     float* heights = nullptr;  // SPECTRUM_ROWS x SPECTRUM_BANDS levels, row 0 the newest; owned
     float* scratch = nullptr;  // same size, for the shift; owned
     float spectrum[SPECTRUM_BINS] = {};
@@ -49,8 +50,9 @@ public:
 
     // Reads the spectrum and the clock and makes the rows that are due.
     void update();
-    // Compiles the newest row (at ringIndex) from `spectrum` and stores its levels in heights row 0.
-    void buildRow();
+    // Compiles the newest row (at ringIndex) from `spectrum` and stores its levels in heights row 0;
+    // with sameAsList >= 0 the list only calls that ring list, which holds the same row.
+    void buildRow(int sameAsList = -1);
 };
 
 // >> rules

@@ -48,6 +48,11 @@ static void put(TextOut* out, const char* format, ...)
 
 static bool sameRgb(const Vec4& a, const Vec4& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
+static bool isOneColour(const Light& light)
+{
+    return sameRgb(light.ambient, light.diffuse) && sameRgb(light.diffuse, light.specular);
+}
+
 // A float as a GLSL literal that reads back as the same float.
 static void putFloat(TextOut* out, float value)
 {
@@ -78,13 +83,20 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, ch
         fixedColours = 0;
     }
     if (count > LIT_MAX_LIGHTS) count = LIT_MAX_LIGHTS;
+    // A one-colour light sends 3 floats but needs the material's 9; alone it is cheaper to send
+    // its 9 products.
+    int sentOneColour = 0;
+    for (int i = 0; i < count; i++)
+        if (isOneColour(lights[i]) && !((fixedColours >> i) & 1)) sentOneColour++;
+    const bool fixedAny = (fixedColours & ((1u << count) - 1)) != 0;
+    const bool productsForOneColour = sentOneColour == 1 && !fixedAny;
     char send[LIT_DEFINES_BYTES], shade[LIT_DEFINES_BYTES];
     TextOut sendOut = {send, (int)sizeof send, true}, shadeOut = {shade, (int)sizeof shade, true};
     int colourLights = 0, productLights = 0, spotLights = 0;
     for (int i = 0; i < count; i++) {
         const Light& light = lights[i];
         bool fixed = (fixedColours >> i) & 1;
-        bool oneColour = sameRgb(light.ambient, light.diffuse) && sameRgb(light.diffuse, light.specular);
+        bool oneColour = isOneColour(light) && !productsForOneColour;
         bool positional = light.position.w != 0.0f;
         // The fixed-function rule: only a positional light has a cone.
         bool spot = positional && light.spotCutoff <= 90.0f;
@@ -125,7 +137,7 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, ch
         }
         put(&shadeOut, "); ");
     }
-    int material = colourLights > 0 || (fixedColours & ((1u << count) - 1)) ? 1 : 0;
+    int material = colourLights > 0 || fixedAny ? 1 : 0;
     TextOut all = {out, size, sendOut.fits && shadeOut.fits};
     put(&all, "#define LIT_LIGHTS %i\n#define LIT_MATERIAL %i\n#define LIT_COLOUR_LIGHTS %i\n", count, material,
         colourLights);
