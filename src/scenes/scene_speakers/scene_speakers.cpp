@@ -249,6 +249,7 @@ void Speakers::init()
 {
     load(SPEAKERS_MODEL, &model);
     model.cullOutsideView = true;
+    model.flushEveryMeshes = 32;
     litPrograms();
     model.plainShader = rigProgram;
     blend = false;

@@ -57,6 +57,10 @@ void Objects3D::drawGeomObject(int index)
     }
     // Out of view, only the state the list leaves: later draws (other scenes too) inherit it.
     glCallList(outside ? object.displayList + 1 : object.displayList);
+    if (flushEveryMeshes > 0 && !outside && ++meshesSinceFlush >= flushEveryMeshes) {
+        meshesSinceFlush = 0;
+        glFlush();
+    }
     glPopMatrix();
 }
 

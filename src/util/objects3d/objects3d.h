@@ -29,6 +29,11 @@ public:
     // Meshes whose bounds lie wholly outside the view (the current projection and modelview) are
     // not sent: they could not add a pixel, and a software rasteriser pays for every vertex.
     bool cullOutsideView = false;
+    // Hands the driver what is queued after every this many meshes drawn (0: never): a software
+    // rasteriser then draws the first meshes while the later ones are still being sent, where it
+    // would otherwise wait for the whole model. A GPU driver barely notices.
+    int flushEveryMeshes = 0;
+    int meshesSinceFlush = 0;
 
     // Draws the node's subtree; the front face is clockwise where an odd number of mirrored nodes
     // lies on the way down.
