@@ -106,13 +106,14 @@ TEST(LitProgram, DrawsWhatTheGeneralLightingProgramDrawsForEveryKindOfLight)
     for (size_t i = 0; i < expected.size(); i++)
         if (i % 4 != 3 && expected[i] > 40) lit++;
     EXPECT_GT(lit, WIDTH * HEIGHT / 2); // both quads drew, and lit
-    // Colours sent each draw, and colours built in (lights 1 to 3: one colour and three).
-    for (unsigned fixedColours : {0u, 14u}) {
-        std::vector<uint8_t> drawn = drawQuads(litProgram(lights, 4, fixedColours), lights, 4);
+    // Colours sent, all kept (lights 1 to 3), ambient and specular kept (lights 2 and 3).
+    const unsigned kept[3][2] = {{0u, 0u}, {14u, 0u}, {0u, 12u}};
+    for (const unsigned* fixedColours : kept) {
+        std::vector<uint8_t> drawn = drawQuads(litProgram(lights, 4, fixedColours[0], fixedColours[1]), lights, 4);
         ASSERT_EQ(drawn.size(), expected.size());
         int worst = 0;
         for (size_t i = 0; i < drawn.size(); i++) worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
-        EXPECT_LE(worst, 1) << "fixed colours " << fixedColours;
+        EXPECT_LE(worst, 1) << "kept " << fixedColours[0] << " " << fixedColours[1];
     }
     // The same set asked again is the same program; another set is another.
     EXPECT_EQ(litProgram(lights, 4), litProgram(lights, 4));
@@ -132,7 +133,7 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     Light lights[4];
     showLights(lights);
     char defines[LIT_DEFINES_BYTES];
-    ASSERT_TRUE(litProgramDefines(lights, 4, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_PRODUCT_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_SPOT_LIGHTS 1\n"), nullptr) << defines;
@@ -142,15 +143,15 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     ASSERT_NE(linear, nullptr) << defines;
     EXPECT_EQ(strtof(linear + strlen("pointShares(toLight[1], 1.0, "), nullptr), 0.1f);
     EXPECT_NE(strstr(defines, "addProductLight(1, spotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
-    ASSERT_TRUE(litProgramDefines(lights, 4, 1, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "addFixedLight(vec3(0.300000012, 0.300000012, 0.349999994), "), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 1\n"), nullptr) << defines;
 
     // No lights is one dark light; more than eight are cut at eight; a short buffer says so.
-    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, 0, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 1\n"), nullptr) << defines;
     Light many[12];
-    ASSERT_TRUE(litProgramDefines(many, 12, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(many, 12, 0, 0, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 8\n"), nullptr) << defines;
-    EXPECT_FALSE(litProgramDefines(lights, 4, 0, defines, 64));
+    EXPECT_FALSE(litProgramDefines(lights, 4, 0, 0, defines, 64));
 }

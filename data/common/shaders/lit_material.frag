@@ -7,6 +7,7 @@
 #define LIT_MATERIAL 1
 #define LIT_COLOUR_LIGHTS 1
 #define LIT_PRODUCT_LIGHTS 0
+#define LIT_DIFFUSE_LIGHTS 0
 #define LIT_SPOT_LIGHTS 0
 #define LIT_SEND
 #define LIT_SHADE addColourLight(0, directionalShares(toLight[0]));
@@ -29,6 +30,9 @@ varying vec3 lightColour[LIT_COLOUR_LIGHTS];
 varying vec3 ambientProduct[LIT_PRODUCT_LIGHTS];
 varying vec3 diffuseProduct[LIT_PRODUCT_LIGHTS];
 varying vec3 specularProduct[LIT_PRODUCT_LIGHTS];
+#endif
+#if LIT_DIFFUSE_LIGHTS
+varying vec3 sentDiffuseProduct[LIT_DIFFUSE_LIGHTS];
 #endif
 #if LIT_SPOT_LIGHTS
 varying vec3 spotDirection[LIT_SPOT_LIGHTS];
@@ -77,6 +81,7 @@ vec3 w;
 // The calls in LIT_SHADE, one per light (slot: its place in its kind's varyings).
 #define addProductLight(slot, lightShares) w = lightShares; ambientSum += ambientProduct[slot] * w.x; diffuseSum += diffuseProduct[slot] * w.y; specularSum += specularProduct[slot] * w.z
 #define addColourLight(slot, lightShares) w = lightShares; colourAmbient += lightColour[slot] * w.x; colourDiffuse += lightColour[slot] * w.y; colourSpecular += lightColour[slot] * w.z
+#define addDiffuseLight(slot, ambient, specular, lightShares) w = lightShares; colourAmbient += ambient * w.x; diffuseSum += sentDiffuseProduct[slot] * w.y; colourSpecular += specular * w.z
 #define addFixedLight(ambient, diffuse, specular, lightShares) w = lightShares; colourAmbient += ambient * w.x; colourDiffuse += diffuse * w.y; colourSpecular += specular * w.z
 
 void main()

@@ -6,6 +6,8 @@
 //   LIT_MATERIAL          1 when lights are added up before the material colours multiply them
 //   LIT_COLOUR_LIGHTS     lights whose ambient, diffuse and specular are one colour, sent each draw
 //   LIT_PRODUCT_LIGHTS    lights with three colours, which carry their light x material products
+//   LIT_DIFFUSE_LIGHTS    lights whose ambient and specular colours stay, which carry their
+//                         diffuse light x material product
 //   LIT_SPOT_LIGHTS       spot lights, which carry their cone's direction
 //   LIT_SEND              statements that fill the per-light varyings below (this stage)
 //   LIT_SHADE             statements that add up every light (the fragment stage)
@@ -18,6 +20,7 @@
 #define LIT_MATERIAL 1
 #define LIT_COLOUR_LIGHTS 1
 #define LIT_PRODUCT_LIGHTS 0
+#define LIT_DIFFUSE_LIGHTS 0
 #define LIT_SPOT_LIGHTS 0
 #define LIT_SEND sendColourLight(0, 0);
 #define LIT_SHADE
@@ -41,6 +44,9 @@ varying vec3 ambientProduct[LIT_PRODUCT_LIGHTS];
 varying vec3 diffuseProduct[LIT_PRODUCT_LIGHTS];
 varying vec3 specularProduct[LIT_PRODUCT_LIGHTS];
 #endif
+#if LIT_DIFFUSE_LIGHTS
+varying vec3 sentDiffuseProduct[LIT_DIFFUSE_LIGHTS];
+#endif
 #if LIT_SPOT_LIGHTS
 varying vec3 spotDirection[LIT_SPOT_LIGHTS];
 #endif
@@ -53,6 +59,9 @@ varying vec3 spotDirection[LIT_SPOT_LIGHTS];
 #endif
 #if LIT_PRODUCT_LIGHTS
 #define sendProductLight(i, slot) sendToLight(i); ambientProduct[slot] = gl_FrontLightProduct[i].ambient.rgb; diffuseProduct[slot] = gl_FrontLightProduct[i].diffuse.rgb; specularProduct[slot] = gl_FrontLightProduct[i].specular.rgb
+#endif
+#if LIT_DIFFUSE_LIGHTS
+#define sendDiffuseLight(i, slot) sendToLight(i); sentDiffuseProduct[slot] = gl_FrontLightProduct[i].diffuse.rgb
 #endif
 #if LIT_SPOT_LIGHTS
 #define sendSpot(i, slot) spotDirection[slot] = normalize(gl_LightSource[i].spotDirection)

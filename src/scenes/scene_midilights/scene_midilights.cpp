@@ -194,11 +194,24 @@ void MIDILights::init()
     load(MIDI_LIGHTS_MODEL, &pressedKeyboard);
     placeKeyboard(&pressedKeyboard);
     // Both sets of lights the keyboard is lit by, built now rather than at their first frame.
-    litDepthProgram(lights, MIDI_LIGHTS_LIGHTS);
-    litDepthProgram(keyboard.lights.data(), (int)keyboard.lights.size());
+    keyboardPrograms(true);
+    keyboardPrograms(false);
     // Pressed black keys glow white like the white ones.
     for (int key : MIDI_LIGHTS_BLACK_KEY_NUMBERS) pressedKeyboard.assignMaterial(midiLightsKeyName(key));
     CHECK_GL();
+}
+
+// The keyboard's programs for the lights it is lit by (every other light is dark). The scene's own
+// lights change only their diffuse colours; the model's keep theirs.
+void MIDILights::keyboardPrograms(bool ownLights)
+{
+    const unsigned allLights = (1u << LIT_MAX_LIGHTS) - 1;
+    const Light* applied = ownLights ? lights : keyboard.lights.data();
+    const int count = ownLights ? MIDI_LIGHTS_LIGHTS : (int)keyboard.lights.size();
+    const unsigned fixedColours = ownLights ? 0 : allLights, fixedAmbientSpecular = ownLights ? allLights : 0;
+    keyboard.plainShader = litProgram(applied, count, fixedColours, fixedAmbientSpecular);
+    pressedKeyboard.plainShader = keyboard.plainShader;
+    keyboardDepthProgram = litDepthProgram(applied, count, fixedColours, fixedAmbientSpecular);
 }
 
 void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFirst)
@@ -242,10 +255,7 @@ void MIDILights::draw()
     // program shades just those (every other light is dark).
     const float now = music->getTime();
     const bool ownLights = now < SECOND_WINDOW_BEAT;
-    const Light* applied = ownLights ? lights : keyboard.lights.data();
-    const int appliedCount = ownLights ? MIDI_LIGHTS_LIGHTS : (int)keyboard.lights.size();
-    keyboard.plainShader = pressedKeyboard.plainShader = litProgram(applied, appliedCount);
-    keyboardDepthProgram = litDepthProgram(applied, appliedCount);
+    keyboardPrograms(ownLights);
     if (ownLights) {
         for (int i = 0; i < MIDI_LIGHTS_LIGHTS; i++) {
             midiLightsMoveLight(&lights[i], lightPositions[i], lightVelocities[i], s, k, phase);

@@ -74,28 +74,31 @@ static void putRgb(TextOut* out, const Vec4& colour)
     put(out, ")");
 }
 
-bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, char* out, int size)
+bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                       char* out, int size)
 {
     static const Light DARK;
     if (count < 1 || !lights) {
         lights = &DARK;
         count = 1;
-        fixedColours = 0;
+        fixedColours = fixedAmbientSpecular = 0;
     }
+    fixedAmbientSpecular &= ~fixedColours;
     if (count > LIT_MAX_LIGHTS) count = LIT_MAX_LIGHTS;
     // A one-colour light sends 3 floats but needs the material's 9; alone it is cheaper to send
     // its 9 products.
     int sentOneColour = 0;
     for (int i = 0; i < count; i++)
-        if (isOneColour(lights[i]) && !((fixedColours >> i) & 1)) sentOneColour++;
-    const bool fixedAny = (fixedColours & ((1u << count) - 1)) != 0;
+        if (isOneColour(lights[i]) && !(((fixedColours | fixedAmbientSpecular) >> i) & 1)) sentOneColour++;
+    const bool fixedAny = ((fixedColours | fixedAmbientSpecular) & ((1u << count) - 1)) != 0;
     const bool productsForOneColour = sentOneColour == 1 && !fixedAny;
     char send[LIT_DEFINES_BYTES], shade[LIT_DEFINES_BYTES];
     TextOut sendOut = {send, (int)sizeof send, true}, shadeOut = {shade, (int)sizeof shade, true};
-    int colourLights = 0, productLights = 0, spotLights = 0;
+    int colourLights = 0, productLights = 0, diffuseLights = 0, spotLights = 0;
     for (int i = 0; i < count; i++) {
         const Light& light = lights[i];
         bool fixed = (fixedColours >> i) & 1;
+        bool fixedAroundDiffuse = (fixedAmbientSpecular >> i) & 1;
         bool oneColour = isOneColour(light) && !productsForOneColour;
         bool positional = light.position.w != 0.0f;
         // The fixed-function rule: only a positional light has a cone.
@@ -106,6 +109,13 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, ch
             putRgb(&shadeOut, light.ambient);
             put(&shadeOut, ", ");
             putRgb(&shadeOut, light.diffuse);
+            put(&shadeOut, ", ");
+            putRgb(&shadeOut, light.specular);
+            put(&shadeOut, ", ");
+        } else if (fixedAroundDiffuse) {
+            put(&sendOut, "sendDiffuseLight(%i, %i); ", i, diffuseLights);
+            put(&shadeOut, "addDiffuseLight(%i, ", diffuseLights++);
+            putRgb(&shadeOut, light.ambient);
             put(&shadeOut, ", ");
             putRgb(&shadeOut, light.specular);
             put(&shadeOut, ", ");
@@ -141,15 +151,16 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, ch
     TextOut all = {out, size, sendOut.fits && shadeOut.fits};
     put(&all, "#define LIT_LIGHTS %i\n#define LIT_MATERIAL %i\n#define LIT_COLOUR_LIGHTS %i\n", count, material,
         colourLights);
-    put(&all, "#define LIT_PRODUCT_LIGHTS %i\n#define LIT_SPOT_LIGHTS %i\n", productLights, spotLights);
+    put(&all, "#define LIT_PRODUCT_LIGHTS %i\n#define LIT_DIFFUSE_LIGHTS %i\n#define LIT_SPOT_LIGHTS %i\n",
+        productLights, diffuseLights, spotLights);
     put(&all, "#define LIT_SEND %s\n#define LIT_SHADE %s\n", send, shade);
     return all.fits;
 }
 
-static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours)
+static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular)
 {
     char defines[LIT_DEFINES_BYTES];
-    if (!litProgramDefines(lights, count, fixedColours, defines, (int)sizeof defines))
+    if (!litProgramDefines(lights, count, fixedColours, fixedAmbientSpecular, defines, (int)sizeof defines))
         FATAL("The lighting program for %i lights does not fit its defines", count);
     for (LitEntry& entry : s_programs)
         if (entry.defines == defines) return &entry;
@@ -157,14 +168,14 @@ static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours)
     return &s_programs.back();
 }
 
-ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours)
+ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular)
 {
-    return entryFor(lights, count, fixedColours)->lit;
+    return entryFor(lights, count, fixedColours, fixedAmbientSpecular)->lit;
 }
 
-ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours)
+ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular)
 {
-    LitEntry* entry = entryFor(lights, count, fixedColours);
+    LitEntry* entry = entryFor(lights, count, fixedColours, fixedAmbientSpecular);
     if (!entry->depth) entry->depth = new ShaderProgram(LIT_VERTEX, DEPTH_FRAGMENT, entry->defines.c_str());
     return entry->depth;
 }

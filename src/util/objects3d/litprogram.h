@@ -7,7 +7,8 @@
 // spot; its attenuation; its cone; whether ambient, diffuse and specular are one colour) is built
 // into the program as literals; positions, colours and directions are read from OpenGL each draw.
 // Bit i of fixedColours says the scene keeps light i's colours as they are now: they become
-// literals too, which saves interpolating them at every pixel.
+// literals too, which saves interpolating them at every pixel. Bit i of fixedAmbientSpecular
+// says the same of its ambient and specular colours alone (its diffuse colour changes).
 // One program is built per distinct set and kept: build them at load (the first call for a set
 // compiles it) and ask again each frame, which only looks the set up (so a light whose fixed
 // colours did change gets a program of its own). litDepthProgram is the depth-only twin with the
@@ -19,9 +20,12 @@ class ShaderProgram;
 
 enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096 };
 
-ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours = 0);
-ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours = 0);
+ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours = 0,
+                          unsigned fixedAmbientSpecular = 0);
+ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours = 0,
+                               unsigned fixedAmbientSpecular = 0);
 
 // The defines that make the program for these lights (both stages get the same text). At most
 // LIT_MAX_LIGHTS are shaded; no lights (count 0) is one dark light. False when `size` is too small.
-bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, char* out, int size);
+bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                       char* out, int size);
