@@ -23,6 +23,7 @@ static const float EYE_Z = 40.0f;
 static const float LIGHT_POSITION[4] = {15.0f, 15.0f, 15.0f, 1.0f};
 static const float SPOT_DIRECTION[3] = {-1.0f, -1.0f, -1.0f};
 static const float SPOT_CUTOFF = 85.0f, QUADRATIC_ATTENUATION = 0.00045f;
+static const int ROWS_PER_FLUSH = 32;
 
 // >> state
 static SpectrumBoxesState s_spectrum = {0.0f, 0.1f};
@@ -266,6 +267,7 @@ void SpectrumBoxes::draw()
     multiplyMatrices(projection, modelView, clipFromRows);
     // Nearest rows first: the depth test then turns away the hidden sides of the rows behind them
     // before they are shaded. The rows never overlap in depth, so the order changes no pixel.
+    int sent = 0;
     for (int n = -SPECTRUM_FLOOR_ROWS; n < SPECTRUM_ROWS; n++) {
         const int list = (ringIndex + n) % SPECTRUM_ROWS;
         const int cubes = n >= 0 ? std::max(rowCubes[list], 1) : 1;
@@ -278,6 +280,8 @@ void SpectrumBoxes::draw()
         if (n >= 0) glCallList(rowLists + list);
         else glCallList(floorList);
         glPopMatrix();
+        // A software rasteriser starts on the rows sent so far while the next are sent.
+        if (++sent % ROWS_PER_FLUSH == 0) glFlush();
     }
     glDisable(GL_CULL_FACE);
     glPopAttrib();
