@@ -1,7 +1,11 @@
 // Test main: boxes never block (they go to standard error), then GoogleTest runs.
 #include "platform/platform.h"
+#include "test_support.h" // sourcePath
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,9 +25,27 @@ static void enterFolderOfOneTest()
     setenv("HALVOREN_TEST_FOLDER", folder.c_str(), 1);
 }
 
+// Tests write their fixtures (a test song, pictures, archives) under the names the show uses, into
+// the current folder. Started by hand in the source tree, they would overwrite the show's own data,
+// so there they run in a scratch folder instead. Before GoogleTest starts: death-test children
+// begin in the folder it found.
+static void leaveTheSourceTree()
+{
+    char here[PATH_MAX], source[PATH_MAX];
+    if (!getcwd(here, sizeof here) || !realpath(sourcePath("").c_str(), source)) return;
+    if (strcmp(here, source) != 0) return;
+    char scratch[] = "/tmp/halvoren-tests-XXXXXX";
+    if (!mkdtemp(scratch) || chdir(scratch) != 0) {
+        fprintf(stderr, "tests: started in the source tree and no scratch folder to move to\n");
+        exit(1);
+    }
+    fprintf(stderr, "tests: started in the source tree; running in %s so the show's data stays\n", scratch);
+}
+
 int main(int argc, char** argv)
 {
     platformSetHeadlessBoxes(true);
+    leaveTheSourceTree();
     testing::InitGoogleTest(&argc, argv);
     enterFolderOfOneTest();
     // Death tests re-run the binary; "threadsafe" keeps that correct with SDL's threads around.
