@@ -5,6 +5,10 @@
 set -uo pipefail
 root=$1 program=$2
 song=data/common/music/dubr0lp.mp3
+# The scratch folders (one for the program, one for each death test's child) go with this one.
+TMPDIR=$(mktemp -d)
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 cd "$root" || exit 1
 before=$(cksum < "$song")
 said=$("$program" --gtest_filter='MusicFailures.*' 2>&1 > /dev/null)
@@ -13,6 +17,6 @@ if [ "$(cksum < "$song")" != "$before" ]; then
   exit 1
 fi
 case "$said" in
-  *"running in /tmp/halvoren-tests-"*) exit 0 ;;
+  *"running in $TMPDIR/halvoren-tests-"*) exit 0 ;;
   *) echo "FAILED: the program did not move to a scratch folder: $said"; exit 1 ;;
 esac

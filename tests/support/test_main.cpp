@@ -34,7 +34,9 @@ static void leaveTheSourceTree()
     char here[PATH_MAX], source[PATH_MAX];
     if (!getcwd(here, sizeof here) || !realpath(sourcePath("").c_str(), source)) return;
     if (strcmp(here, source) != 0) return;
-    char scratch[] = "/tmp/halvoren-tests-XXXXXX";
+    const char* temporary = getenv("TMPDIR");
+    std::string folder = std::string(temporary && *temporary ? temporary : "/tmp") + "/halvoren-tests-XXXXXX";
+    char* scratch = &folder[0];
     if (!mkdtemp(scratch) || chdir(scratch) != 0) {
         fprintf(stderr, "tests: started in the source tree and no scratch folder to move to\n");
         exit(1);
