@@ -320,11 +320,9 @@ void Speakers::draw()
 
     // B: cameras, light 0 and the ending's keys.
     SpeakersFrame frame = speakersScript(&s_speakers, &model, t, music->meanTimeStep, keys);
-    ShaderProgram* wasRig = rigProgram;
-    ShaderProgram* wasOpening = openingProgram;
+    const bool opening = model.plainShader == openingProgram; // kept until the script says otherwise
     litPrograms();
-    if (model.plainShader == wasRig) model.plainShader = rigProgram;
-    if (model.plainShader == wasOpening) model.plainShader = openingProgram;
+    model.plainShader = opening ? openingProgram : rigProgram;
     if (frame.shader == SPEAKERS_SHADER_MULTI) model.plainShader = rigProgram;
     if (frame.shader == SPEAKERS_SHADER_SINGLE) model.plainShader = openingProgram;
     if (frame.lightingOff) {

@@ -3,6 +3,7 @@
 
 #include "platform/report.h"           // FATAL, CHECK_GL
 #include "util/data/data.h"            // readAsset
+#include "util/objects3d/camera.h"     // multiplyMatrices
 #include "util/objects3d/model.h"      // Model, SceneNode, GeomObject
 #include "util/texture/texture.h"      // Texture
 
@@ -140,12 +141,7 @@ static int readLeadingFloats(const char* s, float* values, int count)
 static void multiply(float m[16], const float r[16])
 {
     float out[16];
-    for (int c = 0; c < 4; c++)
-        for (int row = 0; row < 4; row++) {
-            float sum = 0;
-            for (int k = 0; k < 4; k++) sum += m[k * 4 + row] * r[c * 4 + k];
-            out[c * 4 + row] = sum;
-        }
+    multiplyMatrices(m, r, out);
     memcpy(m, out, sizeof out);
 }
 
