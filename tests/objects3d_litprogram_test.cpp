@@ -3,12 +3,14 @@
 // light's constants exactly.
 #include "util/data/data.h"
 #include "util/objects3d/camera.h"
+#include "util/objects3d/geomobject.h"
 #include "util/objects3d/litprogram.h"
 #include "util/shaderprogram/shaderprogram.h"
 
 #include "test_support.h"
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -69,7 +71,7 @@ std::vector<uint8_t> drawQuads(ShaderProgram* program, const Light* lights, int 
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 24.0f);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 27.0f); // five bits of eight set
     glDisable(GL_DEPTH_TEST);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -106,14 +108,18 @@ TEST(LitProgram, DrawsWhatTheGeneralLightingProgramDrawsForEveryKindOfLight)
     for (size_t i = 0; i < expected.size(); i++)
         if (i % 4 != 3 && expected[i] > 40) lit++;
     EXPECT_GT(lit, WIDTH * HEIGHT / 2); // both quads drew, and lit
-    // Colours sent, all kept (lights 1 to 3), ambient and specular kept (lights 2 and 3).
+    // Colours sent, all kept (lights 1 to 3), ambient and specular kept (lights 2 and 3); the
+    // highlight by pow and, for the quads' whole-number shininess, by squaring.
     const unsigned kept[3][2] = {{0u, 0u}, {14u, 0u}, {0u, 12u}};
-    for (const unsigned* fixedColours : kept) {
-        std::vector<uint8_t> drawn = drawQuads(litProgram(lights, 4, fixedColours[0], fixedColours[1]), lights, 4);
-        ASSERT_EQ(drawn.size(), expected.size());
-        int worst = 0;
-        for (size_t i = 0; i < drawn.size(); i++) worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
-        EXPECT_LE(worst, 1) << "kept " << fixedColours[0] << " " << fixedColours[1];
+    for (bool whole : {false, true}) {
+        for (const unsigned* fixedColours : kept) {
+            ShaderProgram* program = litProgram(lights, 4, fixedColours[0], fixedColours[1], whole);
+            std::vector<uint8_t> drawn = drawQuads(program, lights, 4);
+            ASSERT_EQ(drawn.size(), expected.size());
+            int worst = 0;
+            for (size_t i = 0; i < drawn.size(); i++) worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
+            EXPECT_LE(worst, 1) << "kept " << fixedColours[0] << " " << fixedColours[1] << " whole " << whole;
+        }
     }
     // The same set asked again is the same program; another set is another.
     EXPECT_EQ(litProgram(lights, 4), litProgram(lights, 4));
@@ -133,7 +139,7 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     Light lights[4];
     showLights(lights);
     char defines[LIT_DEFINES_BYTES];
-    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, false, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_PRODUCT_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_SPOT_LIGHTS 1\n"), nullptr) << defines;
@@ -143,15 +149,29 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     ASSERT_NE(linear, nullptr) << defines;
     EXPECT_EQ(strtof(linear + strlen("pointShares(toLight[1], 1.0, "), nullptr), 0.1f);
     EXPECT_NE(strstr(defines, "addProductLight(1, spotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
-    ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, false, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "addFixedLight(vec3(0.300000012, 0.300000012, 0.349999994), "), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 1\n"), nullptr) << defines;
 
     // No lights is one dark light; more than eight are cut at eight; a short buffer says so.
-    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, 0, false, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 1\n"), nullptr) << defines;
     Light many[12];
-    ASSERT_TRUE(litProgramDefines(many, 12, 0, 0, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(many, 12, 0, 0, false, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 8\n"), nullptr) << defines;
-    EXPECT_FALSE(litProgramDefines(lights, 4, 0, 0, defines, 64));
+    EXPECT_FALSE(litProgramDefines(lights, 4, 0, 0, false, defines, 64));
+}
+
+TEST(LitProgram, SquaresTheHighlightOnlyForWholeShininessInOpenGLsRange)
+{
+    Material materials[3];
+    materials[0].shininess = 0.0f;
+    materials[1].shininess = 128.0f;
+    materials[2].shininess = 27.0f;
+    EXPECT_TRUE(wholeShininess(materials, 3));
+    const float unfit[] = {12.5f, 129.0f, -1.0f, NAN};
+    for (float shininess : unfit) {
+        materials[2].shininess = shininess;
+        EXPECT_FALSE(wholeShininess(materials, 3)) << shininess;
+    }
 }

@@ -9,6 +9,7 @@
 #define LIT_PRODUCT_LIGHTS 0
 #define LIT_DIFFUSE_LIGHTS 0
 #define LIT_SPOT_LIGHTS 0
+#define LIT_WHOLE_SHININESS 0
 #define LIT_SEND
 #define LIT_SHADE addColourLight(0, directionalShares(toLight[0]));
 #endif
@@ -41,31 +42,82 @@ varying vec3 spotDirection[LIT_SPOT_LIGHTS];
 vec3 n;        // the unit normal of the side in view
 vec3 toViewer; // unit, from the fragment to the eye
 
-// A light's share as three weights: ambient (its attenuation), diffuse and specular; l is unit.
-vec3 shares(vec3 l, float attenuation)
+#if LIT_WHOLE_SHININESS
+// Every material's shininess is a whole number (at most 128, as OpenGL allows): the highlight's
+// power is taken by squaring, once per bit, which a software rasteriser does at a fraction of the
+// cost of pow's logarithm and exponential. The bits, lowest first, are the same for every light.
+float shininessBit[8];
+
+void splitShininess()
 {
-    float nDotL = max(dot(n, l), 0.0);
-    vec3 h = normalize(l + toViewer);
-    float highlight = pow(max(dot(n, h), 1.0e-6), shininess);
-    return vec3(attenuation, nDotL * attenuation, highlight * attenuation * step(1.0e-6, nDotL));
+    float rest = floor(shininess + 0.5); // interpolation may leave it a hair off the whole number
+    for (int i = 0; i < 8; i++) {
+        float halved = floor(rest * 0.5);
+        shininessBit[i] = rest - 2.0 * halved;
+        rest = halved;
+    }
 }
 
-vec3 directionalShares(vec3 toL) { return shares(toL * (1.0 / max(length(toL), 1.0e-6)), 1.0); }
+float highlightPower(float x)
+{
+    float power = mix(1.0, x, shininessBit[0]);
+    for (int i = 1; i < 8; i++) {
+        x *= x;
+        power *= mix(1.0, x, shininessBit[i]);
+    }
+    return power;
+}
+#else
+float highlightPower(float x) { return pow(x, shininess); }
+#endif
+
+// One light's geometry at this fragment, from the vector to it (toL), its length d and the
+// attenuation's divisor (c + k d + q d^2; 1 for a directional light). The half vector is kept
+// unnormalised, times d: toL + d toViewer. A software rasteriser pays for each division at every
+// pixel, so one division yields 1/d, 1/divisor and the half vector's 1/length.
+vec3 halfway;
+float inverseD, inverseHalfway, attenuation;
+
+void measure(vec3 toL, float d, float divisor)
+{
+    halfway = toL + d * toViewer;
+    float halfwayLength = sqrt(dot(halfway, halfway));
+    float r = 1.0 / max(d * divisor * halfwayLength, 1.0e-30);
+    inverseD = divisor * halfwayLength * r;
+    attenuation = d * halfwayLength * r;
+    inverseHalfway = d * divisor * r;
+}
+
+// The light's share as three weights: ambient (its attenuation times cone), diffuse and specular.
+vec3 shares(vec3 toL, float cone)
+{
+    float nDotL = max(dot(n, toL) * inverseD, 0.0);
+    float highlight = highlightPower(max(dot(n, halfway) * inverseHalfway, 1.0e-6));
+    float weight = attenuation * cone;
+    return vec3(weight, nDotL * weight, highlight * weight * step(1.0e-6, nDotL));
+}
+
+vec3 directionalShares(vec3 toL)
+{
+    measure(toL, sqrt(dot(toL, toL)), 1.0);
+    return shares(toL, 1.0);
+}
 
 // c, k, q: the constant, linear and quadratic attenuation.
 vec3 pointShares(vec3 toL, float c, float k, float q)
 {
-    float d = length(toL);
-    return shares(toL * (1.0 / max(d, 1.0e-6)), 1.0 / max(c + k * d + q * d * d, 1.0e-6));
+    float d = sqrt(dot(toL, toL));
+    measure(toL, d, max(c + k * d + q * d * d, 1.0e-6));
+    return shares(toL, 1.0);
 }
 
 vec3 spotShares(vec3 toL, vec3 direction, float c, float k, float q, float cosCutoff, float exponent)
 {
-    float d = length(toL);
-    vec3 l = toL * (1.0 / max(d, 1.0e-6));
-    float spot = dot(-l, direction);
+    float d = sqrt(dot(toL, toL));
+    measure(toL, d, max(c + k * d + q * d * d, 1.0e-6));
+    float spot = -dot(toL, direction) * inverseD;
     float cone = step(cosCutoff, spot) * pow(max(spot, 1.0e-6), exponent);
-    return shares(l, 1.0 / max(c + k * d + q * d * d, 1.0e-6) * cone);
+    return shares(toL, cone);
 }
 
 vec3 ambientSum = vec3(0.0);
@@ -91,6 +143,9 @@ void main()
     if (!gl_FrontFacing)
         n = -n;
     toViewer = normalize(-eyePosition);
+#if LIT_WHOLE_SHININESS
+    splitShininess();
+#endif
     LIT_SHADE
     vec3 lit = sceneColour.rgb + ambientSum + diffuseSum;
 #if LIT_MATERIAL

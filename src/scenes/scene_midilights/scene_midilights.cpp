@@ -194,6 +194,7 @@ void MIDILights::init()
     load(MIDI_LIGHTS_MODEL, &pressedKeyboard);
     placeKeyboard(&pressedKeyboard);
     // Both sets of lights the keyboard is lit by, built now rather than at their first frame.
+    wholeShininess = ::wholeShininess(keyboard.materials.data(), (int)keyboard.materials.size());
     keyboardPrograms(true);
     keyboardPrograms(false);
     // Pressed black keys glow white like the white ones.
@@ -209,9 +210,9 @@ void MIDILights::keyboardPrograms(bool ownLights)
     const Light* applied = ownLights ? lights : keyboard.lights.data();
     const int count = ownLights ? MIDI_LIGHTS_LIGHTS : (int)keyboard.lights.size();
     const unsigned fixedColours = ownLights ? 0 : allLights, fixedAmbientSpecular = ownLights ? allLights : 0;
-    keyboard.plainShader = litProgram(applied, count, fixedColours, fixedAmbientSpecular);
+    keyboard.plainShader = litProgram(applied, count, fixedColours, fixedAmbientSpecular, wholeShininess);
     pressedKeyboard.plainShader = keyboard.plainShader;
-    keyboardDepthProgram = litDepthProgram(applied, count, fixedColours, fixedAmbientSpecular);
+    keyboardDepthProgram = litDepthProgram(applied, count, fixedColours, fixedAmbientSpecular, wholeShininess);
 }
 
 void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFirst)

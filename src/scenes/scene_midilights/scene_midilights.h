@@ -76,6 +76,7 @@ public:
     Objects3D pressedKeyboard;                        // shows only the keys that are down
     void keyboardPrograms(bool ownLights); // selects the keyboards' lit and depth programs
     ShaderProgram* keyboardDepthProgram = nullptr;    // the keyboards' vertex stage, no colour
+    bool wholeShininess = false;                       // every keyboard material's shininess a whole number
 
     void init() override;
     void draw() override;

@@ -240,9 +240,9 @@ void Speakers::litPrograms()
 {
     const int count = (int)model.lights.size();
     const unsigned allButLight0 = 0xfeu;
-    rigProgram = litProgram(model.lights.data(), count, allButLight0);
-    rigDepthProgram = litDepthProgram(model.lights.data(), count, allButLight0);
-    openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count);
+    rigProgram = litProgram(model.lights.data(), count, allButLight0, 0, wholeShininess);
+    rigDepthProgram = litDepthProgram(model.lights.data(), count, allButLight0, 0, wholeShininess);
+    openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count, 0, 0, wholeShininess);
 }
 
 void Speakers::init()
@@ -250,6 +250,7 @@ void Speakers::init()
     load(SPEAKERS_MODEL, &model);
     model.cullOutsideView = true;
     model.flushEveryMeshes = 32;
+    wholeShininess = ::wholeShininess(model.materials.data(), (int)model.materials.size());
     litPrograms();
     model.plainShader = rigProgram;
     blend = false;

@@ -3,6 +3,7 @@
 
 #include "platform/report.h"                  // FATAL
 #include "util/objects3d/camera.h"            // Light
+#include "util/objects3d/geomobject.h"        // Material
 #include "util/shaderprogram/shaderprogram.h" // ShaderProgram
 
 #include <math.h>
@@ -75,7 +76,7 @@ static void putRgb(TextOut* out, const Vec4& colour)
 }
 
 bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                       char* out, int size)
+                       bool wholeShininess, char* out, int size)
 {
     static const Light DARK;
     if (count < 1 || !lights) {
@@ -153,14 +154,17 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
         colourLights);
     put(&all, "#define LIT_PRODUCT_LIGHTS %i\n#define LIT_DIFFUSE_LIGHTS %i\n#define LIT_SPOT_LIGHTS %i\n",
         productLights, diffuseLights, spotLights);
+    put(&all, "#define LIT_WHOLE_SHININESS %i\n", wholeShininess ? 1 : 0);
     put(&all, "#define LIT_SEND %s\n#define LIT_SHADE %s\n", send, shade);
     return all.fits;
 }
 
-static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular)
+static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                          bool wholeShininess)
 {
     char defines[LIT_DEFINES_BYTES];
-    if (!litProgramDefines(lights, count, fixedColours, fixedAmbientSpecular, defines, (int)sizeof defines))
+    if (!litProgramDefines(lights, count, fixedColours, fixedAmbientSpecular, wholeShininess, defines,
+                           (int)sizeof defines))
         FATAL("The lighting program for %i lights does not fit its defines", count);
     for (LitEntry& entry : s_programs)
         if (entry.defines == defines) return &entry;
@@ -168,14 +172,25 @@ static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours,
     return &s_programs.back();
 }
 
-ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular)
+ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                          bool wholeShininess)
 {
-    return entryFor(lights, count, fixedColours, fixedAmbientSpecular)->lit;
+    return entryFor(lights, count, fixedColours, fixedAmbientSpecular, wholeShininess)->lit;
 }
 
-ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular)
+ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                               bool wholeShininess)
 {
-    LitEntry* entry = entryFor(lights, count, fixedColours, fixedAmbientSpecular);
+    LitEntry* entry = entryFor(lights, count, fixedColours, fixedAmbientSpecular, wholeShininess);
     if (!entry->depth) entry->depth = new ShaderProgram(LIT_VERTEX, DEPTH_FRAGMENT, entry->defines.c_str());
     return entry->depth;
+}
+
+bool wholeShininess(const Material* materials, int count)
+{
+    for (int i = 0; i < count; i++) {
+        float shininess = materials[i].shininess;
+        if (!(shininess >= 0.0f && shininess <= 128.0f) || shininess != floorf(shininess)) return false;
+    }
+    return true;
 }

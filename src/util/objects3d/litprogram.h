@@ -13,19 +13,26 @@
 // compiles it) and ask again each frame, which only looks the set up (so a light whose fixed
 // colours did change gets a program of its own). litDepthProgram is the depth-only twin with the
 // same vertex stage, for drawing depth first.
+// wholeShininess says every mesh drawn with the program has a whole-number shininess (see
+// wholeShininess below): the highlight is then raised to it by squaring instead of pow, which a
+// software rasteriser does at a fraction of the cost.
 #pragma once
 
 struct Light;
+struct Material;
 class ShaderProgram;
 
 enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096 };
 
 ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours = 0,
-                          unsigned fixedAmbientSpecular = 0);
+                          unsigned fixedAmbientSpecular = 0, bool wholeShininess = false);
 ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours = 0,
-                               unsigned fixedAmbientSpecular = 0);
+                               unsigned fixedAmbientSpecular = 0, bool wholeShininess = false);
 
 // The defines that make the program for these lights (both stages get the same text). At most
 // LIT_MAX_LIGHTS are shaded; no lights (count 0) is one dark light. False when `size` is too small.
 bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                       char* out, int size);
+                       bool wholeShininess, char* out, int size);
+
+// True when every material's shininess is a whole number from 0 to 128 (OpenGL's range).
+bool wholeShininess(const Material* materials, int count);
