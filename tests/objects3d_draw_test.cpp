@@ -8,6 +8,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <utility>
 
 namespace {
 
@@ -385,4 +386,125 @@ TEST(ObjectsDraw, NodeTransformsMatchTheGlMatrixHelpers)
     const SceneNode& node = model.root.children[0];
     for (int i = 0; i < 16; i++) EXPECT_NEAR(node.matrix[i], expected[i], 1e-5) << "element " << i;
     EXPECT_TRUE(node.mirrored);
+}
+
+namespace {
+
+// A cube of half-edge 0.5, every face wound counter-clockwise seen from outside and written with
+// its own four corners (as loaders do), so the closed check has to meet equal positions.
+GeomObject cube(const char* name, float offsetX = 0.0f, bool insideOut = false)
+{
+    static const float FACES[6][4][3] = {
+        {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},     {{1, -1, -1}, {-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}},
+        {{1, -1, 1}, {1, -1, -1}, {1, 1, -1}, {1, 1, 1}},     {{-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}},
+        {{-1, 1, 1}, {1, 1, 1}, {1, 1, -1}, {-1, 1, -1}},     {{-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1}}};
+    GeomObject object;
+    object.name = name;
+    for (const auto& face : FACES) {
+        const int first = (int)object.vertices.size();
+        for (const float* c : face) object.vertices.push_back({0.5f * c[0] + offsetX, 0.5f * c[1], 0.5f * c[2], 0});
+        for (int half = 0; half < 2; half++) {
+            IndexTriple t;
+            t.index[0] = first;
+            t.index[1] = first + (insideOut ? 2 + half : 1 + half);
+            t.index[2] = first + (insideOut ? 1 + half : 2 + half);
+            object.faces.push_back(t);
+        }
+    }
+    return object;
+}
+
+GeomObject joined(GeomObject a, const GeomObject& b)
+{
+    const int base = (int)a.vertices.size();
+    a.vertices.insert(a.vertices.end(), b.vertices.begin(), b.vertices.end());
+    for (IndexTriple t : b.faces) {
+        for (int j = 0; j < 3; j++) t.index[j] += base;
+        a.faces.push_back(t);
+    }
+    return a;
+}
+
+// Samples the model's draw lets through (no depth test: hidden faces count too), and its picture.
+GLuint samplesDrawn(Objects3D* model, std::vector<uint8_t>* picture)
+{
+    beginFrame();
+    glRotatef(35.0f, 1.0f, 1.0f, 0.0f);
+    GLuint query = 0, samples = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_SAMPLES_PASSED, query);
+    drawModel(model);
+    glEndQuery(GL_SAMPLES_PASSED);
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &samples);
+    glDeleteQueries(1, &query);
+    *picture = readTestPixels(0, 0, WIDTH, HEIGHT);
+    return samples;
+}
+
+} // namespace
+
+TEST(ObjectsDraw, ClosedSolidsAreTheOnesWhoseBackFacesNeverShow)
+{
+    EXPECT_TRUE(geomObjectClosedSolid(cube("Cube")));
+    EXPECT_TRUE(geomObjectClosedSolid(joined(cube("Two"), cube("", 3.0f))));
+    GeomObject degenerate = cube("Degenerate");
+    IndexTriple line;
+    line.index[0] = line.index[1] = 0, line.index[2] = 1;
+    degenerate.faces.push_back(line);
+    EXPECT_TRUE(geomObjectClosedSolid(degenerate)) << "a face that draws nothing changes nothing";
+
+    GeomObject open = cube("Open");
+    open.faces.pop_back();
+    EXPECT_FALSE(geomObjectClosedSolid(open));
+    EXPECT_FALSE(geomObjectClosedSolid(cube("InsideOut", 0.0f, true)));
+    EXPECT_FALSE(geomObjectClosedSolid(joined(cube("OneInsideOut"), cube("", 3.0f, true))));
+    GeomObject twice = cube("FaceTwice");
+    twice.faces.push_back(twice.faces[0]);
+    EXPECT_FALSE(geomObjectClosedSolid(twice));
+    GeomObject flat = quad("Flat", 0, 0, 1, 1); // both sides, closed but holding no volume
+    for (IndexTriple t : std::vector<IndexTriple>(flat.faces)) {
+        std::swap(t.index[1], t.index[2]);
+        flat.faces.push_back(t);
+    }
+    EXPECT_FALSE(geomObjectClosedSolid(flat));
+    GeomObject wild = cube("Wild");
+    wild.faces[3].index[1] = 99;
+    EXPECT_FALSE(geomObjectClosedSolid(wild));
+}
+
+TEST(ObjectsDraw, ClosedSolidsAreDrawnWithoutTheirBackFaces)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    Objects3D model;
+    oneNodeModel(&model, {cube("Cube")});
+    std::vector<uint8_t> both, culled;
+    const GLuint bothSides = samplesDrawn(&model, &both);
+    model.cullClosedBackFaces = true;
+    const GLuint frontOnly = samplesDrawn(&model, &culled);
+    EXPECT_GT(frontOnly, 500u);
+    EXPECT_LE(frontOnly, bothSides / 2 + 40) << "the back faces were drawn";
+    EXPECT_EQ(culled, both);
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE)) << "culling was left on for whatever comes next";
+
+    // Under a mirrored node the front face follows, and the same faces go; under a mirror the
+    // front face does not follow (the caller's scale), nothing is culled rather than the wrong half.
+    model.root.geometryIndices.clear();
+    SceneNode mirror;
+    mirror.matrix[0] = -1;
+    mirror.mirrored = true;
+    mirror.geometryIndices = {0};
+    model.root.children.push_back(mirror);
+    std::vector<uint8_t> mirrored;
+    EXPECT_NEAR((double)samplesDrawn(&model, &mirrored), (double)frontOnly, 40.0);
+    model.root.children.clear();
+    model.transform[0] = -1;
+    model.root.geometryIndices = {0};
+    EXPECT_NEAR((double)samplesDrawn(&model, &mirrored), (double)bothSides, 40.0);
+    model.transform[0] = 1;
+
+    // A mesh with a hole shows its inside: every face is drawn.
+    model.geomObjects[0] = cube("Open");
+    model.geomObjects[0].faces.pop_back();
+    std::vector<uint8_t> open;
+    EXPECT_GT(samplesDrawn(&model, &open), frontOnly + 100);
 }

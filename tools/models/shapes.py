@@ -283,6 +283,8 @@ def box_truss(g, chord_material, lace_material, start, end, up, size=0.5, bay=0.
     corners = [side * -h + up * -h, side * h + up * -h, side * h + up * h, side * -h + up * h]
     for c in corners:
         cylinder_between(g, chord_material, start + c, end + c, chord_r, 8, caps=True)
+    # The lacing is capped although its ends lie inside the chords, out of sight: a mesh of closed
+    # solids only lets the show skip its back faces.
     length = np.linalg.norm(end - start)
     bays = max(1, int(round(length / bay)))
     step = axis * (length / bays)
@@ -290,11 +292,11 @@ def box_truss(g, chord_material, lace_material, start, end, up, size=0.5, bay=0.
         at = start + step * b
         for k in range(4):
             c0, c1 = corners[k], corners[(k + 1) % 4]
-            cylinder_between(g, lace_material, at + c0, at + c1, lace_r, 5, caps=False)
+            cylinder_between(g, lace_material, at + c0, at + c1, lace_r, 5, caps=True)
             if b < bays:
                 # Diagonals zig-zag: alternate their direction from bay to bay.
                 a, z = (c0, c1) if b % 2 == 0 else (c1, c0)
-                cylinder_between(g, lace_material, at + a, at + step + z, lace_r, 5, caps=False)
+                cylinder_between(g, lace_material, at + a, at + step + z, lace_r, 5, caps=True)
 
 
 def par_can(g, body_material, lens_material, yoke_material, hang, aim, length=0.55, radius=0.2, segments=16):

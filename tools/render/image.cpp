@@ -302,6 +302,12 @@ void drawText(Image* target, int x, int y, const std::string& text, int scale, u
     }
 }
 
+bool samePicture(const ImageDifference& d)
+{
+    return d.sameSize && d.meanChannel <= SAME_MAX_MEAN && d.psnr >= SAME_MIN_PSNR &&
+           d.worstBlockMean <= SAME_MAX_BLOCK_MEAN;
+}
+
 ImageDifference compareImages(const Image& a, const Image& b)
 {
     ImageDifference d = {0.0, 0, a.width == b.width && a.height == b.height, 0.0, 0.0};

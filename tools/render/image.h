@@ -36,3 +36,8 @@ struct ImageDifference {
     double worstBlockMean; // the largest mean absolute difference of one 16 x 16 block
 };
 ImageDifference compareImages(const Image& a, const Image& b);
+// "The same picture" for a rendered frame: mean difference at most SAME_MAX_MEAN, PSNR at least
+// SAME_MIN_PSNR and no block worse than SAME_MAX_BLOCK_MEAN. A lone pixel may differ more, as one
+// on an edge does when rasterisation rounds the other way.
+static const double SAME_MAX_MEAN = 1.0, SAME_MIN_PSNR = 38.0, SAME_MAX_BLOCK_MEAN = 12.0;
+bool samePicture(const ImageDifference& d);

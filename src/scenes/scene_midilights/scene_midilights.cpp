@@ -193,6 +193,7 @@ void MIDILights::init()
     placeKeyboard(&keyboard);
     load(MIDI_LIGHTS_MODEL, &pressedKeyboard);
     placeKeyboard(&pressedKeyboard);
+    keyboard.cullClosedBackFaces = pressedKeyboard.cullClosedBackFaces = true;
     // Both sets of lights the keyboard is lit by, built now rather than at their first frame.
     wholeShininess = ::wholeShininess(keyboard.materials.data(), (int)keyboard.materials.size());
     keyboardPrograms(true);

@@ -250,6 +250,7 @@ void Speakers::init()
     load(SPEAKERS_MODEL, &model);
     model.cullOutsideView = true;
     model.flushEveryMeshes = 32;
+    model.cullClosedBackFaces = true;
     wholeShininess = ::wholeShininess(model.materials.data(), (int)model.materials.size());
     litPrograms();
     model.plainShader = rigProgram;

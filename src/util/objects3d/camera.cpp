@@ -182,6 +182,12 @@ void multiplyMatrices(const float a[16], const float b[16], float out[16])
         }
 }
 
+float matrixDeterminant3(const float m[16])
+{
+    return m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+           m[8] * (m[1] * m[6] - m[5] * m[2]);
+}
+
 float roundTo2Decimals(float x) { return (float)(floor((double)x * 100.0 + 0.5) / 100.0); }
 
 void blendWithSharedColour(const float source[4], float destination[4], float t)

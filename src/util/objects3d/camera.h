@@ -68,6 +68,8 @@ void rotateMatrix(float matrix[16], float angle, float x, float y, float z);
 void translateMatrix(float matrix[16], float x, float y, float z);
 // out = a x b, all column-major, computed here (no GL); out may not alias a or b.
 void multiplyMatrices(const float a[16], const float b[16], float out[16]);
+// The determinant of the upper-left 3 x 3: negative for a matrix that mirrors.
+float matrixDeterminant3(const float m[16]);
 
 // >> lights and colours
 // Loads the light into GL_LIGHT0 + index (position through the current modelview) and enables it.

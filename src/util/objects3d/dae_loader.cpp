@@ -194,12 +194,6 @@ static void rotate(float m[16], float angle, float x, float y, float z)
     multiply(m, r);
 }
 
-static float determinant3(const float m[16])
-{
-    return m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
-           m[8] * (m[1] * m[6] - m[5] * m[2]);
-}
-
 // >> document checks
 
 // Deepest element nesting, counted on the raw text so that a hostile document cannot drive the
@@ -667,7 +661,7 @@ static bool walkNode(DaeParser* p, const TiXmlElement* element, SceneNode* node,
                 light->position.z = v[2];
             }
         }
-        node->mirrored = determinant3(node->matrix) < 0;
+        node->mirrored = matrixDeterminant3(node->matrix) < 0;
     }
     return true;
 }

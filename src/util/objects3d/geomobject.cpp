@@ -4,7 +4,10 @@
 #include "platform/report.h"      // FATAL_LOCATION, reportErrorBox
 #include "util/texture/texture.h" // Texture::textureId
 
+#include <algorithm>
 #include <stdio.h>
+#include <utility>
+#include <vector>
 
 GeomObject::GeomObject()
 {
@@ -134,6 +137,76 @@ bool geomObjectBounds(GeomObject* object)
         }
     }
     object->boundsKnown = true;
+    return true;
+}
+
+// Each position's number among the distinct positions: corners that were written out once per
+// face still meet.
+static std::vector<int> weldPositions(const std::vector<Vec4>& vertices)
+{
+    std::vector<int> order(vertices.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = (int)i;
+    auto less = [&](int a, int b) {
+        const Vec4 &p = vertices[a], &q = vertices[b];
+        if (p.x != q.x) return p.x < q.x;
+        if (p.y != q.y) return p.y < q.y;
+        return p.z < q.z;
+    };
+    std::sort(order.begin(), order.end(), less);
+    std::vector<int> welded(vertices.size());
+    int id = -1;
+    for (size_t k = 0; k < order.size(); k++) {
+        if (k == 0 || less(order[k - 1], order[k])) id++;
+        welded[order[k]] = id;
+    }
+    return welded;
+}
+
+static int findRoot(std::vector<int>& parent, int i)
+{
+    while (parent[i] != i) i = parent[i] = parent[parent[i]];
+    return i;
+}
+
+bool geomObjectClosedSolid(const GeomObject& object)
+{
+    const size_t count = object.vertices.size();
+    if (object.faces.empty() || count == 0) return false;
+    for (const IndexTriple& face : object.faces)
+        for (int j = 0; j < 3; j++)
+            if (face[j] < 0 || (size_t)face[j] >= count) return false;
+    const std::vector<int> welded = weldPositions(object.vertices);
+
+    // Every directed edge once, and its reverse once: each edge joins exactly two faces that
+    // agree on which side is out.
+    std::vector<std::pair<int, int>> edges;
+    edges.reserve(object.faces.size() * 3);
+    for (const IndexTriple& face : object.faces) {
+        const int corner[3] = {welded[face[0]], welded[face[1]], welded[face[2]]};
+        if (corner[0] == corner[1] || corner[1] == corner[2] || corner[2] == corner[0]) continue; // draws nothing
+        for (int j = 0; j < 3; j++) edges.push_back({corner[j], corner[(j + 1) % 3]});
+    }
+    if (edges.empty()) return false;
+    std::sort(edges.begin(), edges.end());
+    for (size_t k = 0; k < edges.size(); k++) {
+        if (k + 1 < edges.size() && edges[k] == edges[k + 1]) return false;
+        const std::pair<int, int> reverse = {edges[k].second, edges[k].first};
+        if (!std::binary_search(edges.begin(), edges.end(), reverse)) return false;
+    }
+
+    // Out means outward: every connected shell encloses a positive volume (6 x, signed).
+    std::vector<int> parent(count);
+    for (size_t i = 0; i < count; i++) parent[i] = (int)i;
+    for (const std::pair<int, int>& edge : edges) parent[findRoot(parent, edge.first)] = findRoot(parent, edge.second);
+    std::vector<double> volume(count, 0.0);
+    for (const IndexTriple& face : object.faces) {
+        const Vec4 &a = object.vertices[face[0]], &b = object.vertices[face[1]], &c = object.vertices[face[2]];
+        const double cross[3] = {(double)b.y * c.z - (double)b.z * c.y, (double)b.z * c.x - (double)b.x * c.z,
+                                 (double)b.x * c.y - (double)b.y * c.x};
+        volume[findRoot(parent, welded[face[0]])] += a.x * cross[0] + a.y * cross[1] + a.z * cross[2];
+    }
+    for (const std::pair<int, int>& edge : edges)
+        if (!(volume[findRoot(parent, edge.first)] > 0.0)) return false;
     return true;
 }
 

@@ -52,6 +52,7 @@ public:
     int materialIndex = 0;              // into the owning model's materials
     bool hasTexture = false;            // draw with texCoords and the material's texture
     bool visible = true;
+    bool closedSolid = false;           // geomObjectClosedSolid, as of the last compile
     bool boundsKnown = false;           // boundsMin/Max hold the positions' box (geomObjectBounds)
     float boundsMin[3] = {0, 0, 0};
     float boundsMax[3] = {0, 0, 0};
@@ -72,6 +73,12 @@ const char* checkGeomObject(const GeomObject& object, int materialCount, char* w
 
 // Fills the mesh's bounds from its positions (once). False for a mesh without positions.
 bool geomObjectBounds(GeomObject* object);
+
+// True when the mesh is the surface of closed solids, wound counter-clockwise seen from outside:
+// every edge (positions compared by value) joins exactly two faces that run it in opposite
+// directions, and every connected shell encloses a positive volume. From outside such a mesh its
+// back faces are always hidden behind its front faces. Indices outside the list: false.
+bool geomObjectClosedSolid(const GeomObject& object);
 
 // True when the box lies wholly outside one plane of the clip volume under `clipFromObject`
 // (column-major, projection x modelview): nothing of what it holds can reach the picture.

@@ -12,6 +12,22 @@
 
 enum { CHECK_MESSAGE_BYTES = 512 };
 
+// Whether culling GL_BACK now removes just the faces turned away from the eye for a mesh wound
+// counter-clockwise seen from outside: the front face must name the winding such a face shows on
+// screen, which a mirroring modelview or projection reverses. False where culling is on already,
+// so a caller's own culling stays as it set it.
+static bool backFacesTurnAway(const float projection[16], const float modelView[16])
+{
+    if (glIsEnabled(GL_CULL_FACE)) return false;
+    GLint mode = GL_BACK, front = GL_CCW;
+    glGetIntegerv(GL_CULL_FACE_MODE, &mode);
+    glGetIntegerv(GL_FRONT_FACE, &front);
+    if (mode != GL_BACK) return false;
+    const float screenXY = projection[0] * projection[5] - projection[4] * projection[1];
+    const bool mirrored = (matrixDeterminant3(modelView) < 0.0f) != (screenXY < 0.0f);
+    return front == (mirrored ? GL_CW : GL_CCW);
+}
+
 void Objects3D::drawNode(const SceneNode& node, bool mirrored)
 {
     glPushMatrix();
@@ -46,17 +62,25 @@ void Objects3D::drawGeomObject(int index)
         char why[CHECK_MESSAGE_BYTES];
         if (checkGeomObject(object, (int)materials.size(), why, sizeof why)) FATAL("%s", why);
         if (!object.compileDisplayList(materials[object.materialIndex])) FATAL("Failed to generate display list!");
+        object.closedSolid = geomObjectClosedSolid(object);
     }
     bool outside = false;
-    if (cullOutsideView && geomObjectBounds(&object)) {
-        float projection[16], modelView[16], clipFromObject[16];
+    const bool cullBack = cullClosedBackFaces && object.closedSolid;
+    float projection[16], modelView[16];
+    if (cullOutsideView || cullBack) {
         glGetFloatv(GL_PROJECTION_MATRIX, projection);
         glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+    }
+    if (cullOutsideView && geomObjectBounds(&object)) {
+        float clipFromObject[16];
         multiplyMatrices(projection, modelView, clipFromObject);
         outside = boxOutsideClipVolume(clipFromObject, object.boundsMin, object.boundsMax);
     }
+    const bool culling = cullBack && !outside && backFacesTurnAway(projection, modelView);
+    if (culling) glEnable(GL_CULL_FACE);
     // Out of view, only the state the list leaves: later draws (other scenes too) inherit it.
     glCallList(outside ? object.displayList + 1 : object.displayList);
+    if (culling) glDisable(GL_CULL_FACE);
     if (flushEveryMeshes > 0 && !outside && ++meshesSinceFlush >= flushEveryMeshes) {
         meshesSinceFlush = 0;
         glFlush();

@@ -33,6 +33,11 @@ public:
     // rasteriser then draws the first meshes while the later ones are still being sent, where it
     // would otherwise wait for the whole model. A GPU driver barely notices.
     int flushEveryMeshes = 0;
+    // Closed meshes (geomObjectClosedSolid) are drawn without their back faces: from outside a
+    // closed solid those are always hidden behind its front faces, yet a software rasteriser sets
+    // up, and where they come first shades, every one of them. Needs culling off, as every scene
+    // leaves it; a mirroring view the front face does not follow keeps the back faces.
+    bool cullClosedBackFaces = false;
     int meshesSinceFlush = 0;
 
     // Draws the node's subtree; the front face is clockwise where an odd number of mirrored nodes
