@@ -15,7 +15,7 @@
 #include "scenes/demo.h"              // Demo, demoPrintStats, demoRewind
 #include "scenes/devmode.h"           // --dev
 #include "scenes/framestats.h"        // --stats
-#include "util/data/data.h"           // accessMode, openArchiveFrom, setDataDirectory, writeArchive
+#include "util/data/data.h"           // accessMode, openArchiveFrom, setDataDirectory, writeArchive, releaseLoadedArchiveFiles
 #include "util/music/audio.h"         // AUDIO_BYTES_PER_SECOND (--start)
 #include "util/music/music.h"         // the song's length in beats (--start)
 #include <GL/glew.h>                  // glewInit, the extension flags
@@ -210,6 +210,7 @@ int main(int argc, char** argv)
     }
     // Does nothing unless accessMode is ACCESS_RECORD: then the loaded files become the archive.
     writeArchive();
+    if (!options.dev) releaseLoadedArchiveFiles();
     CHECK_GL();
     demo->resize(settings.width, settings.height);
     CHECK_GL();

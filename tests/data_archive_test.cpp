@@ -430,3 +430,22 @@ TEST(Packer, RefusesAnEmptyManifestAMissingAssetAndAFolder)
     EXPECT_EQ(entries[0].name, "present.txt");
 }
 #endif
+
+TEST_F(AccessModes, ReleasedFilesAreFreedAndShaderSourcesKept)
+{
+    std::vector<uint8_t> archive =
+        buildArchive({entry("data/a/pic.png", "picture"), entry("data/shaders/lit.frag", "void main() {}"),
+                      entry("data/shaders/lit.vert", "void main() {}")});
+    writeTestFile("release.hlv", archive);
+    releaseLoadedArchiveFiles(); // loose mode: nothing to release
+    accessMode = ACCESS_ARCHIVE;
+    openArchiveFrom("release.hlv");
+    releaseLoadedArchiveFiles();
+    EXPECT_TRUE(dataEntries()[0].data.empty());
+    EXPECT_EQ(dataEntries()[0].data.capacity(), 0u);
+    EXPECT_EQ(readAll(openFile("data/shaders/lit.frag", "rt")), "void main() {}");
+    EXPECT_EQ(readAll(openFile("data/shaders/lit.vert", "rt")), "void main() {}");
+    EXPECT_EQ(openFile("data/a/missing.png", "rb"), nullptr);
+    EXPECT_EXIT(openFile("data/a/pic.png", "rb"), testing::ExitedWithCode(1),
+                "data/a/pic.png was read at load and its copy freed since");
+}

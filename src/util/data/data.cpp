@@ -115,10 +115,27 @@ FILE* openFile(const char* name, const char* mode)
             if (found) FATAL("Ouch, found more than one entry for %s in datafile. Duplicates make no sense here.", name);
             found = &e;
         }
+        if (found && found->released) FATAL("%s was read at load and its copy freed since", name);
         return found ? streamOverEntry(*found) : nullptr;
     }
     if (accessMode == ACCESS_RECORD) return openRecorded(name, mode);
     return openLoose(name, mode);
+}
+
+static bool endsWith(const std::string& text, const char* tail)
+{
+    size_t length = strlen(tail);
+    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
+}
+
+void releaseLoadedArchiveFiles()
+{
+    if (accessMode != ACCESS_ARCHIVE) return;
+    for (DataEntry& entry : s_data.entries) {
+        if (endsWith(entry.name, ".vert") || endsWith(entry.name, ".frag")) continue;
+        std::vector<uint8_t>().swap(entry.data);
+        entry.released = true;
+    }
 }
 
 bool readAsset(const char* name, size_t maxBytes, std::vector<uint8_t>* bytes)

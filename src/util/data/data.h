@@ -27,6 +27,7 @@ extern int accessMode;
 struct DataEntry {
     std::string name;          // exactly as the loader passed it
     std::vector<uint8_t> data; // the file's contents
+    bool released = false;     // data freed by releaseLoadedArchiveFiles
 };
 
 // Opens an asset for reading with stdio; null when it is not available.
@@ -39,6 +40,12 @@ bool readAsset(const char* name, size_t maxBytes, std::vector<uint8_t>* bytes);
 // Archive mode: loads "data.hlv" from the working directory (or the given path). Fatal on any problem.
 void openArchive();
 void openArchiveFrom(const char* path);
+// Archive mode: frees the contents of every archived file except shader sources (".vert" and
+// ".frag"), which lighting programs built as scenes ask for read later. The player calls it once
+// the show has loaded, outside creator mode (whose reload reads the images again): nothing else
+// reads a file twice, and the copies would stay for the whole show. A later openFile of a freed
+// file is fatal, naming it. Other modes: nothing.
+void releaseLoadedArchiveFiles();
 // Record mode: writes every recorded file to "data.hlv" (or the given path). Fatal on any problem.
 void writeArchive();
 void writeArchiveTo(const char* path);
