@@ -10,6 +10,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+// The two POSIX calls below, from the C runtime.
+static char* realpath(const char* path, char* resolved) { return _fullpath(resolved, path, PATH_MAX); }
+static char* mkdtemp(char* pattern)
+{
+    return _mktemp_s(pattern, strlen(pattern) + 1) == 0 && _mkdir(pattern) == 0 ? pattern : nullptr;
+}
+#endif
+
 // CTest runs each test of a program as its own process, side by side, in the program's one scratch
 // folder; tests that write fixture files under the same names would then race. A run of one named
 // test moves into a folder of its own. Death-test children inherit the folder (and the variable)
@@ -35,6 +46,7 @@ static void leaveTheSourceTree()
     if (!getcwd(here, sizeof here) || !realpath(sourcePath("").c_str(), source)) return;
     if (strcmp(here, source) != 0) return;
     const char* temporary = getenv("TMPDIR");
+    if (!temporary || !*temporary) temporary = getenv("TEMP"); // Windows names it so
     std::string folder = std::string(temporary && *temporary ? temporary : "/tmp") + "/halvoren-tests-XXXXXX";
     char* scratch = &folder[0];
     if (!mkdtemp(scratch) || chdir(scratch) != 0) {

@@ -54,9 +54,9 @@ static bool fail(DaeParser* p, const char* format, ...)
 static bool charge(DaeParser* p, size_t bytes, const char* what, const char* name)
 {
     if (bytes > p->modelBytesAllowed - p->modelBytes)
-        return fail(p, "%s %s would take the model past %zu bytes (DAE_MODEL_BYTES_PER_FILE_BYTE x file size "
+        return fail(p, "%s %s would take the model past %llu bytes (DAE_MODEL_BYTES_PER_FILE_BYTE x file size "
                     "+ DAE_MODEL_BYTES_CONSTANT); refused",
-                    what, name, p->modelBytesAllowed);
+                    what, name, (unsigned long long)p->modelBytesAllowed);
     p->modelBytes += bytes;
     return true;
 }
