@@ -159,6 +159,32 @@ TEST(ObjectsDraw, MeshesWhollyOutsideTheViewAreNotSent)
     EXPECT_TRUE(boxOutsideClipVolume(perspective, aside[0], aside[1]));
 }
 
+TEST(ObjectsDraw, DrawnBoundsHoldWhatWasDrawnAndNothingElse)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    Objects3D model;
+    oneNodeModel(&model, {quad("Left", -0.8f, -0.6f, -0.2f, 0.1f), quad("Right", 0.3f, -0.2f, 0.5f, 0.4f),
+                          quad("Hidden", 0.7f, 0.7f, 0.9f, 0.9f), quad("Beyond", 1.5f, -0.5f, 2.0f, 0.5f)});
+    model.geomObjects[2].visible = false;
+    model.cullOutsideView = true;
+    model.trackDrawnBounds = true;
+    model.resetDrawnBounds();
+    EXPECT_FALSE(model.drewAnything());
+    beginFrame();
+    drawModel(&model);
+    ASSERT_TRUE(model.drewAnything());
+    const float expected[4] = {-0.8f, -0.6f, 0.5f, 0.4f}; // Left and Right; not Hidden, not Beyond
+    for (int i = 0; i < 4; i++) EXPECT_NEAR(model.drawnBounds[i], expected[i], 1e-5f) << i;
+
+    // Reaching behind the eye, a box holds the whole view.
+    const float perspective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, -1, 0, 0, -0.2f, 0};
+    const float across[2][3] = {{-0.1f, -0.1f, -3.0f}, {0.1f, 0.1f, 1.0f}};
+    float bounds[4] = {1, 1, -1, -1};
+    widenScreenBounds(perspective, across[0], across[1], bounds);
+    EXPECT_EQ(bounds[0], -1.0f);
+    EXPECT_EQ(bounds[3], 1.0f);
+}
+
 TEST(ObjectsDraw, CanvasTextureChangesOnlyAfterInvalidateCanvas)
 {
     REQUIRE_GL_WINDOW(WIDTH, HEIGHT);

@@ -9,6 +9,7 @@
 #include "util/objects3d/dae_loader.h"
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 
 using namespace sceneframes;
 
@@ -183,6 +184,42 @@ TEST(MidiLightsKeys, TheSongPlaysOnTheKeyboardInBothWindows)
 }
 
 // >> lights
+TEST(MidiLightsHalo, KeepsToWhatTheBlurCanReachFromThePressedKeys)
+{
+    // The reach must cover the blur's outer ring (blur.frag's OUTER, in texture coordinates).
+    Bytes shader = readTestFile(sourcePath("data/common/shaders/blur.frag"));
+    std::string text(shader.begin(), shader.end());
+    size_t at = text.find("const float OUTER = ");
+    ASSERT_NE(at, std::string::npos);
+    const float outer = strtof(text.c_str() + at + strlen("const float OUTER = "), nullptr);
+    EXPECT_GT(outer, 0.0f);
+    EXPECT_LE(outer, MIDI_LIGHTS_HALO_REACH);
+
+    // A glowing point in the middle of a 512 x 512 glow buffer: every glow texel within the outer
+    // ring and the bilinear taps is inside, in the glow buffer and in a 1280 x 720 picture alike.
+    const float point[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    int rect[4];
+    ASSERT_TRUE(midiLightsHaloRect(point, 512, 512, 512, 512, rect));
+    const float reach = outer * 512.0f + 1.0f;
+    EXPECT_LE(rect[0], 256.0f - reach);
+    EXPECT_GE(rect[0] + rect[2], 256.0f + reach);
+    EXPECT_LE(rect[1], 256.0f - reach);
+    EXPECT_LT(rect[2], 512 / 4) << "the rectangle is not much larger than the reach";
+    ASSERT_TRUE(midiLightsHaloRect(point, 512, 512, 1280, 720, rect));
+    EXPECT_LE(rect[0], (256.0f - reach) * 2.5f);
+    EXPECT_GE(rect[0] + rect[2], (256.0f + reach) * 2.5f);
+    EXPECT_LE(rect[1], (256.0f - reach) * 720.0f / 512.0f);
+    EXPECT_GE(rect[1] + rect[3], (256.0f + reach) * 720.0f / 512.0f);
+
+    // Keys at the edge of the view stop at the buffer's edge; nothing drawn, no halo.
+    const float edge[4] = {-1.0f, 0.5f, -0.9f, 1.0f};
+    ASSERT_TRUE(midiLightsHaloRect(edge, 512, 512, 1280, 720, rect));
+    EXPECT_EQ(rect[0], 0);
+    EXPECT_EQ(rect[1] + rect[3], 720);
+    const float nothing[4] = {1.0f, 1.0f, -1.0f, -1.0f};
+    EXPECT_FALSE(midiLightsHaloRect(nothing, 512, 512, 1280, 720, rect));
+}
+
 TEST(MidiLightsLights, ColourTableAndLoadDrawsInOrder)
 {
     float colours[MIDI_LIGHTS_COLOURS][4];

@@ -4,7 +4,7 @@
 uniform sampler2D Image;
 
 const float INNER = 0.012;   // ring radii in texture coordinates
-const float OUTER = 0.03;
+const float OUTER = 0.03;   // MIDILights draws the halo only within MIDI_LIGHTS_HALO_REACH (0.05) of the keys
 const float CORE_WEIGHT = 0.25;
 const float INNER_WEIGHT = 0.06;  // each of 8 taps
 const float OUTER_WEIGHT = 0.035; // each of 8 taps

@@ -171,6 +171,26 @@ void midiLightsShowKeys(Objects3D* model, bool pressedCopy, const std::vector<bo
     }
 }
 
+bool midiLightsHaloRect(const float bounds[4], int glowWidth, int glowHeight, int targetWidth, int targetHeight,
+                        int rect[4])
+{
+    if (!(bounds[0] <= bounds[2] && bounds[1] <= bounds[3])) return false;
+    const int glowSide[2] = {glowWidth, glowHeight}, targetSide[2] = {targetWidth, targetHeight};
+    for (int axis = 0; axis < 2; axis++) {
+        // In glow texels, then in the target's pixels, rounded outwards.
+        const float grow = MIDI_LIGHTS_HALO_REACH * (float)glowSide[axis] + (float)MIDI_LIGHTS_HALO_MARGIN_TEXELS;
+        const float low = (bounds[axis] + 1.0f) * 0.5f * (float)glowSide[axis] - grow;
+        const float high = (bounds[2 + axis] + 1.0f) * 0.5f * (float)glowSide[axis] + grow;
+        const float scale = (float)targetSide[axis] / (float)glowSide[axis];
+        int from = (int)floorf(low * scale), to = (int)ceilf(high * scale);
+        if (from < 0) from = 0;
+        if (to > targetSide[axis]) to = targetSide[axis];
+        rect[axis] = from;
+        rect[2 + axis] = to > from ? to - from : 0;
+    }
+    return true;
+}
+
 // >> scene
 static void placeKeyboard(Objects3D* model)
 {
@@ -291,9 +311,12 @@ void MIDILights::draw()
     glRotatef(sinf(phase), 0, 1, 0);
     glRotatef(cosf(phase), 0, 0, 1);
 
-    // Glow pass: the pressed keys alone.
+    // Glow pass: the pressed keys alone, and where they lie.
     glowBuffer->bindForDrawing(true);
+    pressedKeyboard.trackDrawnBounds = true;
+    pressedKeyboard.resetDrawnBounds();
     renderKeyboard(&pressedKeyboard, true, false);
+    pressedKeyboard.trackDrawnBounds = false;
     glPopAttrib();
     fboBindScreen();
 
@@ -305,14 +328,26 @@ void MIDILights::draw()
 
     glPopAttrib();
 
-    // The glow, blurred at the glow buffer's own size (a third of the picture's pixels), stored at
-    // half strength so the blur's gain does not clip in 8 bits...
+    // The glow, blurred at the glow buffer's own size, stored at half strength so the blur's gain
+    // does not clip in 8 bits... Both passes keep to the pixels the halo can reach from the pressed
+    // keys (outside them it is black and would add nothing): a software rasteriser pays for every
+    // tap of the blur at every pixel it covers.
+    int haloRect[4], pictureRect[4];
+    const bool glows = midiLightsHaloRect(pressedKeyboard.drawnBounds, glowBuffer->width, glowBuffer->height,
+                                          haloBuffer->width, haloBuffer->height, haloRect) &&
+                       midiLightsHaloRect(pressedKeyboard.drawnBounds, glowBuffer->width, glowBuffer->height,
+                                          fbo->width, fbo->height, pictureRect);
     haloBuffer->bindForDrawing(true);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     s_midiLights.blur->bind();
     glColor4f(BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE);
-    glowBuffer->drawAttachments();
+    if (glows) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(haloRect[0], haloRect[1], haloRect[2], haloRect[3]);
+        glowBuffer->drawAttachments();
+        glDisable(GL_SCISSOR_TEST);
+    }
     glPopAttrib();
     ShaderProgram::unbindAll();
 
@@ -324,7 +359,12 @@ void MIDILights::draw()
     glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
     textureSetModulateScale(1.0f / BLUR_STORED_SHARE);
-    haloBuffer->drawAttachments();
+    if (glows) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(pictureRect[0], pictureRect[1], pictureRect[2], pictureRect[3]);
+        haloBuffer->drawAttachments();
+        glDisable(GL_SCISSOR_TEST);
+    }
     textureSetModulateScale(1.0f);
     glPopAttrib();
     fboBindScreen();

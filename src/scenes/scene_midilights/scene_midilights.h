@@ -119,6 +119,17 @@ void midiLightsBassColours(Light lights[MIDI_LIGHTS_LIGHTS], const std::vector<b
 void midiLightsShowKeys(Objects3D* model, bool pressedCopy, const std::vector<bool> states[MIDI_LIGHTS_TRACKS],
                         const std::vector<uint8_t> notes[MIDI_LIGHTS_TRACKS]);
 
+// The pixels of a targetWidth x targetHeight buffer (x, y, width, height, as glScissor takes them)
+// that the halo can reach from the glow drawn inside `bounds` (normalised device coordinates, as
+// Objects3D tracks them) in a glowWidth x glowHeight glow buffer: the box grown by the blur's reach
+// (MIDI_LIGHTS_HALO_REACH of the glow buffer's side, beyond the outer ring of blur.frag) and by two
+// glow texels for the bilinear taps of the blur and of the halo's upscale. False when the box is
+// empty: nothing glows, and the halo is black everywhere.
+enum { MIDI_LIGHTS_HALO_MARGIN_TEXELS = 2 };
+static const float MIDI_LIGHTS_HALO_REACH = 0.05f;
+bool midiLightsHaloRect(const float bounds[4], int glowWidth, int glowHeight, int targetWidth, int targetHeight,
+                        int rect[4]);
+
 // The process-wide state, and a fresh start for tests and tools that build the scene again.
 const MidiLightsShared& midiLightsShared();
 void midiLightsResetShared();

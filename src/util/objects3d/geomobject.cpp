@@ -210,6 +210,30 @@ bool geomObjectClosedSolid(const GeomObject& object)
     return true;
 }
 
+void widenScreenBounds(const float m[16], const float boxMin[3], const float boxMax[3], float bounds[4])
+{
+    // Near the eye plane a corner's projection runs off to infinity: a w this small counts as behind.
+    static const float NEAREST_W = 1.0e-4f;
+    for (int corner = 0; corner < 8; corner++) {
+        const float x = corner & 1 ? boxMax[0] : boxMin[0];
+        const float y = corner & 2 ? boxMax[1] : boxMin[1];
+        const float z = corner & 4 ? boxMax[2] : boxMin[2];
+        float clip[4];
+        for (int r = 0; r < 4; r++) clip[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+        if (!(clip[3] > NEAREST_W)) {
+            bounds[0] = bounds[1] = -1.0f;
+            bounds[2] = bounds[3] = 1.0f;
+            return;
+        }
+        const float ndc[2] = {clip[0] / clip[3], clip[1] / clip[3]};
+        for (int axis = 0; axis < 2; axis++) {
+            const float v = ndc[axis] < -1.0f ? -1.0f : ndc[axis] > 1.0f ? 1.0f : ndc[axis];
+            if (v < bounds[axis]) bounds[axis] = v;
+            if (v > bounds[2 + axis]) bounds[2 + axis] = v;
+        }
+    }
+}
+
 bool boxOutsideClipVolume(const float m[16], const float boxMin[3], const float boxMax[3])
 {
     // Per plane (x >= -w, x <= w, y >= -w, y <= w, z >= -w, z <= w): how many corners lie outside.

@@ -84,6 +84,10 @@ bool geomObjectClosedSolid(const GeomObject& object);
 // (column-major, projection x modelview): nothing of what it holds can reach the picture.
 bool boxOutsideClipVolume(const float clipFromObject[16], const float boxMin[3], const float boxMax[3]);
 
+// Widens `bounds` (x min, y min, x max, y max in normalised device coordinates, -1 to 1) to hold the
+// box under `clipFromObject`; a box reaching behind the eye widens it to the whole view.
+void widenScreenBounds(const float clipFromObject[16], const float boxMin[3], const float boxMax[3], float bounds[4]);
+
 // The unit cube (corners at +-1) in immediate mode, one normal per face.
 void drawUnitCube();
 // Its 24 corners moved by (x, y, z), with their normals, inside the caller's glBegin(GL_QUADS):

@@ -66,15 +66,21 @@ void Objects3D::drawGeomObject(int index)
     }
     bool outside = false;
     const bool cullBack = cullClosedBackFaces && object.closedSolid;
-    float projection[16], modelView[16];
-    if (cullOutsideView || cullBack) {
+    float projection[16], modelView[16], clipFromObject[16];
+    if (cullOutsideView || cullBack || trackDrawnBounds) {
         glGetFloatv(GL_PROJECTION_MATRIX, projection);
         glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-    }
-    if (cullOutsideView && geomObjectBounds(&object)) {
-        float clipFromObject[16];
         multiplyMatrices(projection, modelView, clipFromObject);
+    }
+    if (cullOutsideView && geomObjectBounds(&object))
         outside = boxOutsideClipVolume(clipFromObject, object.boundsMin, object.boundsMax);
+    if (trackDrawnBounds && !outside) {
+        if (geomObjectBounds(&object)) {
+            widenScreenBounds(clipFromObject, object.boundsMin, object.boundsMax, drawnBounds);
+        } else if (!object.faces.empty()) {
+            drawnBounds[0] = drawnBounds[1] = -1.0f;
+            drawnBounds[2] = drawnBounds[3] = 1.0f;
+        }
     }
     const bool culling = cullBack && !outside && backFacesTurnAway(projection, modelView);
     if (culling) glEnable(GL_CULL_FACE);
@@ -86,6 +92,12 @@ void Objects3D::drawGeomObject(int index)
         glFlush();
     }
     glPopMatrix();
+}
+
+void Objects3D::resetDrawnBounds()
+{
+    drawnBounds[0] = drawnBounds[1] = 1.0f;
+    drawnBounds[2] = drawnBounds[3] = -1.0f;
 }
 
 void Objects3D::setAllVisible(bool visible)

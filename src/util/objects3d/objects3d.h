@@ -38,6 +38,13 @@ public:
     // up, and where they come first shades, every one of them. Needs culling off, as every scene
     // leaves it; a mirroring view the front face does not follow keeps the back faces.
     bool cullClosedBackFaces = false;
+    // While set, every mesh drawn widens drawnBounds (widenScreenBounds: x min, y min, x max, y max
+    // in normalised device coordinates), which resetDrawnBounds empties: for a pass that only needs
+    // the part of the picture the model covered.
+    bool trackDrawnBounds = false;
+    float drawnBounds[4] = {1, 1, -1, -1};
+    void resetDrawnBounds();
+    bool drewAnything() const { return drawnBounds[0] <= drawnBounds[2] && drawnBounds[1] <= drawnBounds[3]; }
     int meshesSinceFlush = 0;
 
     // Draws the node's subtree; the front face is clockwise where an odd number of mirrored nodes
