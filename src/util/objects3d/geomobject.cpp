@@ -210,16 +210,22 @@ bool geomObjectClosedSolid(const GeomObject& object)
     return true;
 }
 
+// Corner `corner` (bit 0: x, bit 1: y, bit 2: z at the box's maximum) in clip coordinates.
+static void clipCorner(const float m[16], const float boxMin[3], const float boxMax[3], int corner, float clip[4])
+{
+    const float x = corner & 1 ? boxMax[0] : boxMin[0];
+    const float y = corner & 2 ? boxMax[1] : boxMin[1];
+    const float z = corner & 4 ? boxMax[2] : boxMin[2];
+    for (int r = 0; r < 4; r++) clip[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+}
+
 void widenScreenBounds(const float m[16], const float boxMin[3], const float boxMax[3], float bounds[4])
 {
     // Near the eye plane a corner's projection runs off to infinity: a w this small counts as behind.
     static const float NEAREST_W = 1.0e-4f;
     for (int corner = 0; corner < 8; corner++) {
-        const float x = corner & 1 ? boxMax[0] : boxMin[0];
-        const float y = corner & 2 ? boxMax[1] : boxMin[1];
-        const float z = corner & 4 ? boxMax[2] : boxMin[2];
         float clip[4];
-        for (int r = 0; r < 4; r++) clip[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+        clipCorner(m, boxMin, boxMax, corner, clip);
         if (!(clip[3] > NEAREST_W)) {
             bounds[0] = bounds[1] = -1.0f;
             bounds[2] = bounds[3] = 1.0f;
@@ -239,11 +245,8 @@ bool boxOutsideClipVolume(const float m[16], const float boxMin[3], const float 
     // Per plane (x >= -w, x <= w, y >= -w, y <= w, z >= -w, z <= w): how many corners lie outside.
     int outside[6] = {0, 0, 0, 0, 0, 0};
     for (int corner = 0; corner < 8; corner++) {
-        const float x = corner & 1 ? boxMax[0] : boxMin[0];
-        const float y = corner & 2 ? boxMax[1] : boxMin[1];
-        const float z = corner & 4 ? boxMax[2] : boxMin[2];
         float clip[4];
-        for (int r = 0; r < 4; r++) clip[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+        clipCorner(m, boxMin, boxMax, corner, clip);
         for (int axis = 0; axis < 3; axis++) {
             if (clip[axis] < -clip[3]) outside[2 * axis]++;
             if (clip[axis] > clip[3]) outside[2 * axis + 1]++;
