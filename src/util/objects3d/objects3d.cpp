@@ -74,14 +74,9 @@ void Objects3D::drawGeomObject(int index)
     }
     if (cullOutsideView && geomObjectBounds(&object))
         outside = boxOutsideClipVolume(clipFromObject, object.boundsMin, object.boundsMax);
-    if (trackDrawnBounds && !outside) {
-        if (geomObjectBounds(&object)) {
-            widenScreenBounds(clipFromObject, object.boundsMin, object.boundsMax, drawnBounds);
-        } else if (!object.faces.empty()) {
-            drawnBounds[0] = drawnBounds[1] = -1.0f;
-            drawnBounds[2] = drawnBounds[3] = 1.0f;
-        }
-    }
+    // A mesh without positions draws nothing (with faces it would have failed the check above).
+    if (trackDrawnBounds && !outside && geomObjectBounds(&object))
+        widenScreenBounds(clipFromObject, object.boundsMin, object.boundsMax, drawnBounds);
     const bool culling = cullBack && !outside && backFacesTurnAway(projection, modelView);
     if (culling) glEnable(GL_CULL_FACE);
     // Out of view, only the state the list leaves: later draws (other scenes too) inherit it.
