@@ -4,6 +4,7 @@
 #include "platform/platform.h"  // platformDeferBoxesOnThisThread, PlatformBoxDeferred, platformBoundHeapRetention
 #include "util/data/data.h"     // accessMode, dataEntries
 #include "util/texture/texture.h"
+#include <chrono>
 #include <condition_variable>
 #include <stdlib.h>
 #include <string.h>
@@ -78,9 +79,17 @@ static void workerLoop()
             name = slot.name;
             texture = slot.decoded;
         }
+        // A decode on the main thread that ends the process (an error report exits from inside it)
+        // never lets the lock go, and the exit waits for this thread: wait for the lock only while
+        // the prefetch is not stopping.
+        while (!imageDecodeLock().try_lock()) {
+            std::unique_lock<std::mutex> hold(s_prefetch.lock);
+            if (s_prefetch.stopping) return;
+            s_prefetch.changed.wait_for(hold, std::chrono::milliseconds(1));
+        }
         bool decoded = false;
         try {
-            std::lock_guard<std::mutex> decoding(imageDecodeLock());
+            std::lock_guard<std::mutex> decoding(imageDecodeLock(), std::adopt_lock);
             decoded = s_prefetch.decode(name.c_str(), texture);
         } catch (const PlatformBoxDeferred&) {
             decoded = false;

@@ -25,7 +25,8 @@ void imagePrefetchStart(bool (*decode)(const char* fileName, Texture* texture));
 // height, format, bitsPerPixel). False when the caller must decode it itself.
 bool imagePrefetchTake(const char* fileName, Texture* texture);
 // Stops the worker (it finishes the picture in hand) and frees what was never taken. Also runs at
-// exit, so an error report ends the process with the worker stopped.
+// exit, so an error report ends the process with the worker stopped, also when the report came
+// from inside a decode that still holds imageDecodeLock.
 void imagePrefetchStop();
 
 std::mutex& imageDecodeLock();
