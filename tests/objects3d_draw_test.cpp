@@ -2,6 +2,7 @@
 // lights, and the fatal reports that guard the display lists.
 #include "util/objects3d/dae_loader.h"
 #include "util/objects3d/objects3d.h"
+#include "util/shaderprogram/shaderprogram.h"
 #include "util/texture/texture.h"
 
 #include "test_support.h"
@@ -533,4 +534,77 @@ TEST(ObjectsDraw, ClosedSolidsAreDrawnWithoutTheirBackFaces)
     model.geomObjects[0].faces.pop_back();
     std::vector<uint8_t> open;
     EXPECT_GT(samplesDrawn(&model, &open), frontOnly + 100);
+}
+
+TEST(ObjectsDraw, NearestFirstShadesEachPixelOnceAndLeavesWhatTheTreeOrderLeaves)
+{
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    // Three full-view panels in tree order far (under a mirror), near, middle; each shows its own
+    // emission. Middle, last in the tree, is textured (with no texture: drawn plain) and shinier.
+    Objects3D model;
+    oneNodeModel(&model, {quad("Far", -1, -1, 1, 1), quad("Near", -1, -1, 1, 1), quad("Middle", -1, -1, 1, 1, true)});
+    const float emissions[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    model.materials.resize(3, model.materials[0]);
+    for (int i = 0; i < 3; i++) {
+        for (int c = 0; c < 3; c++) model.materials[i].emission[c] = emissions[i][c];
+        model.geomObjects[i].materialIndex = i;
+    }
+    model.materials[2].shininess = 77.0f;
+    const float depths[3] = {-0.5f, 0.5f, 0.0f};
+    model.root.geometryIndices.clear();
+    for (int i = 0; i < 3; i++) {
+        SceneNode node;
+        node.matrix[14] = depths[i];
+        node.geometryIndices = {i};
+        if (i == 0) node.matrix[0] = -1, node.mirrored = true;
+        model.root.children.push_back(node);
+    }
+    model.root.geometryIndices = {};
+    // The plain meshes' program shows the emission as fixed function would (lit by nothing).
+    const char* source = "void main() { gl_FragColor = gl_FrontMaterial.emission; }";
+    GLhandleARB shader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    glShaderSourceARB(shader, 1, &source, nullptr);
+    glCompileShaderARB(shader);
+    ShaderProgram plain(nullptr, nullptr);
+    plain.program = glCreateProgramObjectARB();
+    glAttachObjectARB(plain.program, shader);
+    glLinkProgramARB(plain.program);
+    model.plainShader = &plain;
+
+    const GLfloat dark[4] = {0, 0, 0, 1};
+    GLuint samples[2] = {0, 0};
+    std::vector<uint8_t> pictures[2];
+    for (int sorted = 0; sorted < 2; sorted++) {
+        model.drawNearestFirst = sorted == 1;
+        beginFrame();
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_LIGHTING);
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, dark);
+        GLuint query = 0;
+        glGenQueries(1, &query);
+        glBeginQuery(GL_SAMPLES_PASSED, query);
+        drawModel(&model);
+        glEndQuery(GL_SAMPLES_PASSED);
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &samples[sorted]);
+        glDeleteQueries(1, &query);
+        pictures[sorted] = readTestPixels(0, 0, WIDTH, HEIGHT);
+        // What comes next sees the tree order's last mesh, shader and front face.
+        GLfloat shininess = 0;
+        glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+        EXPECT_EQ(shininess, 77.0f) << sorted;
+        EXPECT_EQ(glGetHandleARB(GL_PROGRAM_OBJECT_ARB), 0u) << sorted;
+        GLint front = 0;
+        glGetIntegerv(GL_FRONT_FACE, &front);
+        EXPECT_EQ(front, GL_CCW) << sorted;
+        GLfloat modelView[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+        EXPECT_EQ(modelView[14], 0.0f) << sorted;
+        glDisable(GL_LIGHTING);
+        glDisable(GL_DEPTH_TEST);
+    }
+    EXPECT_EQ(pixel(32, 32), 0x00ff00u); // Near
+    EXPECT_EQ(pictures[1], pictures[0]);
+    EXPECT_EQ(samples[0], 2u * WIDTH * HEIGHT) << "far, then near over it; middle hidden";
+    EXPECT_EQ(samples[1], 1u * WIDTH * HEIGHT) << "near first hides the rest";
+    ShaderProgram::unbindAll();
 }

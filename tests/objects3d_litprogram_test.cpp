@@ -131,7 +131,6 @@ TEST(LitProgram, DrawsWhatTheGeneralLightingProgramDrawsForEveryKindOfLight)
     brighter[1].ambient = brighter[1].diffuse = brighter[1].specular = rgb(0.6f, 0.2f, 0.1f);
     EXPECT_NE(litProgram(brighter, 4, 2), litProgram(lights, 4, 2));
     EXPECT_EQ(litProgram(brighter, 4), litProgram(lights, 4));
-    EXPECT_NE(litDepthProgram(lights, 4), litProgram(lights, 4));
 }
 
 TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)

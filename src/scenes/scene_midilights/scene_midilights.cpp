@@ -5,7 +5,7 @@
 #include "scenes/shaderset.h"                 // ShaderSet
 #include "util/fbo/fbo.h"                     // Fbo
 #include "util/music/music.h"                 // getTime, note queries, meanTimeStep
-#include "util/objects3d/litprogram.h"        // litProgram, litDepthProgram
+#include "util/objects3d/litprogram.h"        // litProgram
 #include "util/shaderprogram/shaderprogram.h" // bind, setUniform1i
 #include "util/texture/texture.h"             // textureSetModulateScale
 #include <GL/glu.h>                           // gluLookAt
@@ -214,6 +214,7 @@ void MIDILights::init()
     load(MIDI_LIGHTS_MODEL, &pressedKeyboard);
     placeKeyboard(&pressedKeyboard);
     keyboard.cullClosedBackFaces = pressedKeyboard.cullClosedBackFaces = true;
+    keyboard.drawNearestFirst = pressedKeyboard.drawNearestFirst = true;
     // Both sets of lights the keyboard is lit by, built now rather than at their first frame.
     wholeShininess = ::wholeShininess(keyboard.materials.data(), (int)keyboard.materials.size());
     keyboardPrograms(true);
@@ -233,10 +234,9 @@ void MIDILights::keyboardPrograms(bool ownLights)
     const unsigned fixedColours = ownLights ? 0 : allLights, fixedAmbientSpecular = ownLights ? allLights : 0;
     keyboard.plainShader = litProgram(applied, count, fixedColours, fixedAmbientSpecular, wholeShininess);
     pressedKeyboard.plainShader = keyboard.plainShader;
-    keyboardDepthProgram = litDepthProgram(applied, count, fixedColours, fixedAmbientSpecular, wholeShininess);
 }
 
-void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFirst)
+void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy)
 {
     for (int track = 0; track < MIDI_LIGHTS_TRACKS; track++) {
         music->getNoteStates(MIDI_LIGHTS_TRACK_NAMES[track], &trackStates[track]);
@@ -246,15 +246,7 @@ void MIDILights::renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFi
     midiLightsShowKeys(model, pressedCopy, trackStates, trackNotes);
     glPushMatrix();
     glMultMatrixf(model->transform);
-    if (depthFirst) {
-        ShaderProgram* lit = depthPassBegin(model, keyboardDepthProgram);
-        model->drawNode(model->root, model->root.mirrored);
-        colourPassBegin(model, lit);
-        model->drawNode(model->root, model->root.mirrored);
-        depthFirstEnd();
-    } else {
-        model->drawNode(model->root, model->root.mirrored);
-    }
+    model->drawNode(model->root, model->root.mirrored);
     glPopMatrix();
     if (pressedCopy) glRotatef(-PRESSED_TILT, 1, 0, 0);
 }
@@ -315,16 +307,15 @@ void MIDILights::draw()
     glowBuffer->bindForDrawing(true);
     pressedKeyboard.trackDrawnBounds = true;
     pressedKeyboard.resetDrawnBounds();
-    renderKeyboard(&pressedKeyboard, true, false);
+    renderKeyboard(&pressedKeyboard, true);
     pressedKeyboard.trackDrawnBounds = false;
     glPopAttrib();
     fboBindScreen();
 
     // Main pass over the shared picture: the keys that are up, then the pressed ones.
     fbo->bindForDrawing(false);
-    // The keyboard hides about half of itself (the case behind the keys): depth first pays.
-    renderKeyboard(&keyboard, false, true);
-    renderKeyboard(&pressedKeyboard, true, false);
+    renderKeyboard(&keyboard, false);
+    renderKeyboard(&pressedKeyboard, true);
 
     glPopAttrib();
 

@@ -75,7 +75,6 @@ public:
     Objects3D keyboard;                               // shows the keys that are up
     Objects3D pressedKeyboard;                        // shows only the keys that are down
     void keyboardPrograms(bool ownLights); // selects the keyboards' lit and depth programs
-    ShaderProgram* keyboardDepthProgram = nullptr;    // the keyboards' vertex stage, no colour
     bool wholeShininess = false;                       // every keyboard material's shininess a whole number
 
     void init() override;
@@ -89,9 +88,8 @@ private:
     std::vector<bool> pianoTriggers; // this frame's new piano notes
     std::vector<bool> bassStates;    // this frame's sounding bass notes
 
-    // Asks for the notes, shows the keys of this copy and draws it; `depthFirst` draws it depth
-    // first (objects3d.h), for a copy large enough to hide much of itself.
-    void renderKeyboard(Objects3D* model, bool pressedCopy, bool depthFirst);
+    // Asks for the notes, shows the keys of this copy and draws it.
+    void renderKeyboard(Objects3D* model, bool pressedCopy);
 };
 
 // >> rules (no GL)

@@ -241,7 +241,6 @@ void Speakers::litPrograms()
     const int count = (int)model.lights.size();
     const unsigned allButLight0 = 0xfeu;
     rigProgram = litProgram(model.lights.data(), count, allButLight0, 0, wholeShininess);
-    rigDepthProgram = litDepthProgram(model.lights.data(), count, allButLight0, 0, wholeShininess);
     openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count, 0, 0, wholeShininess);
 }
 
@@ -251,6 +250,7 @@ void Speakers::init()
     model.cullOutsideView = true;
     model.flushEveryMeshes = 32;
     model.cullClosedBackFaces = true;
+    model.drawNearestFirst = true;
     wholeShininess = ::wholeShininess(model.materials.data(), (int)model.materials.size());
     litPrograms();
     model.plainShader = rigProgram;
@@ -352,18 +352,7 @@ void Speakers::draw()
     float bassX, midX;
     speakersConeOffsets(music->getSmoothedLevel(), music->getSampleLevel(), &bassX, &midX);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    // Seen through the screen camera, the screen hides the whole stage behind it: depth first,
-    // colour second, so the lit program shades the stage only where it shows. From the other
-    // cameras little is hidden and the extra pass would cost more than it saves.
-    if (model.plainShader == rigProgram && s_speakers.currentCamera == SPEAKERS_SCREEN_CAMERA) {
-        ShaderProgram* lit = depthPassBegin(&model, rigDepthProgram);
-        drawRig(&model, bassX, midX);
-        colourPassBegin(&model, lit);
-        drawRig(&model, bassX, midX);
-        depthFirstEnd();
-    } else {
-        drawRig(&model, bassX, midX);
-    }
+    drawRig(&model, bassX, midX);
     CHECK_GL();
 
     // F: the fade to black at the end of the song.

@@ -61,7 +61,6 @@ class Speakers : public Template {
 public:
     Objects3D model;                      // the sound system, loaded by init
     ShaderProgram* rigProgram = nullptr;      // the lit program for the rig's own lights, built by init
-    ShaderProgram* rigDepthProgram = nullptr; // its vertex stage with no colour: the depth pass
     ShaderProgram* openingProgram = nullptr;  // the lit program for light 0 alone, before beat 40
     bool wholeShininess = false;              // every rig material's shininess a whole number
     void litPrograms();                       // (re)selects the three programs above

@@ -257,6 +257,17 @@ bool boxOutsideClipVolume(const float m[16], const float boxMin[3], const float 
     return false;
 }
 
+float boxFarthestDepth(const float viewFromObject[16], const float boxMin[3], const float boxMax[3])
+{
+    float farthest = -1.0e30f;
+    for (int corner = 0; corner < 8; corner++) {
+        float view[4];
+        clipCorner(viewFromObject, boxMin, boxMax, corner, view);
+        if (-view[2] > farthest) farthest = -view[2];
+    }
+    return farthest;
+}
+
 // The cube's six faces: the outward normal, then the four corners counter-clockwise from outside.
 static const float UNIT_CUBE[6][5][3] = {
     {{1, 0, 0}, {1, -1, 1}, {1, -1, -1}, {1, 1, -1}, {1, 1, 1}},

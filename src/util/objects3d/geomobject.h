@@ -88,6 +88,10 @@ bool boxOutsideClipVolume(const float clipFromObject[16], const float boxMin[3],
 // box under `clipFromObject`; a box reaching behind the eye widens it to the whole view.
 void widenScreenBounds(const float clipFromObject[16], const float boxMin[3], const float boxMax[3], float bounds[4]);
 
+// How far the box reaches from the eye under `viewFromObject` (column-major modelview): the
+// largest distance along the view direction of its corners.
+float boxFarthestDepth(const float viewFromObject[16], const float boxMin[3], const float boxMax[3]);
+
 // The unit cube (corners at +-1) in immediate mode, one normal per face.
 void drawUnitCube();
 // Its 24 corners moved by (x, y, z), with their normals, inside the caller's glBegin(GL_QUADS):

@@ -15,13 +15,11 @@
 
 static const char* const LIT_VERTEX = "lit_material.vert";
 static const char* const LIT_FRAGMENT = "lit_material.frag";
-static const char* const DEPTH_FRAGMENT = "depth_only.frag";
 static const double DEGREES_TO_RADIANS = 3.14159265358979323846 / 180.0;
 
 struct LitEntry {
     std::string defines;
     ShaderProgram* lit;
-    ShaderProgram* depth; // built on first ask
 };
 static std::vector<LitEntry> s_programs;
 
@@ -159,7 +157,7 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
     return all.fits;
 }
 
-static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
                           bool wholeShininess)
 {
     char defines[LIT_DEFINES_BYTES];
@@ -167,24 +165,11 @@ static LitEntry* entryFor(const Light* lights, int count, unsigned fixedColours,
                            (int)sizeof defines))
         FATAL("The lighting program for %i lights does not fit its defines", count);
     for (LitEntry& entry : s_programs)
-        if (entry.defines == defines) return &entry;
-    s_programs.push_back(LitEntry{defines, new ShaderProgram(LIT_VERTEX, LIT_FRAGMENT, defines), nullptr});
-    return &s_programs.back();
+        if (entry.defines == defines) return entry.lit;
+    s_programs.push_back(LitEntry{defines, new ShaderProgram(LIT_VERTEX, LIT_FRAGMENT, defines)});
+    return s_programs.back().lit;
 }
 
-ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                          bool wholeShininess)
-{
-    return entryFor(lights, count, fixedColours, fixedAmbientSpecular, wholeShininess)->lit;
-}
-
-ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                               bool wholeShininess)
-{
-    LitEntry* entry = entryFor(lights, count, fixedColours, fixedAmbientSpecular, wholeShininess);
-    if (!entry->depth) entry->depth = new ShaderProgram(LIT_VERTEX, DEPTH_FRAGMENT, entry->defines.c_str());
-    return entry->depth;
-}
 
 bool wholeShininess(const Material* materials, int count)
 {

@@ -11,8 +11,7 @@
 // says the same of its ambient and specular colours alone (its diffuse colour changes).
 // One program is built per distinct set and kept: build them at load (the first call for a set
 // compiles it) and ask again each frame, which only looks the set up (so a light whose fixed
-// colours did change gets a program of its own). litDepthProgram is the depth-only twin with the
-// same vertex stage, for drawing depth first.
+// colours did change gets a program of its own).
 // wholeShininess says every mesh drawn with the program has a whole-number shininess (see
 // wholeShininess below): the highlight is then raised to it by squaring instead of pow, which a
 // software rasteriser does at a fraction of the cost.
@@ -26,8 +25,6 @@ enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096 };
 
 ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours = 0,
                           unsigned fixedAmbientSpecular = 0, bool wholeShininess = false);
-ShaderProgram* litDepthProgram(const Light* lights, int count, unsigned fixedColours = 0,
-                               unsigned fixedAmbientSpecular = 0, bool wholeShininess = false);
 
 // The defines that make the program for these lights (both stages get the same text). At most
 // LIT_MAX_LIGHTS are shaded; no lights (count 0) is one dark light. False when `size` is too small.

@@ -7,6 +7,7 @@
 #include "util/shaderprogram/shaderprogram.h"    // bind, unbindAll
 
 #include <GL/glew.h>
+#include <algorithm>
 #include <ctype.h>
 #include <string.h>
 
@@ -28,25 +29,96 @@ static bool backFacesTurnAway(const float projection[16], const float modelView[
     return front == (mirrored ? GL_CW : GL_CCW);
 }
 
+// The shader a mesh is drawn with: textured meshes and plain ones each have their own.
+static void bindShader(ShaderProgram* shader)
+{
+    if (shader)
+        shader->bind();
+    else
+        ShaderProgram::unbindAll();
+}
+
+static void checkMeshIndex(const SceneNode& node, int index, size_t count)
+{
+    if (index < 0 || (size_t)index >= count)
+        FATAL("Node \"%s\" draws mesh %i, but the model has %i meshes", node.name.c_str(), index, (int)count);
+}
+
 void Objects3D::drawNode(const SceneNode& node, bool mirrored)
 {
+    if (drawNearestFirst) {
+        // Placed in tree order, drawn nearest first, then left as the tree order leaves it: its
+        // last shader, its last mesh's state and the outermost node's front face.
+        ShaderProgram* lastShader = nullptr;
+        int lastVisible = -1;
+        placed.clear();
+        gatherNode(node, mirrored, &lastShader, &lastVisible);
+        std::stable_sort(placed.begin(), placed.end(),
+                         [](const PlacedMesh& a, const PlacedMesh& b) { return a.depth < b.depth; });
+        glPushMatrix();
+        for (const PlacedMesh& mesh : placed) {
+            glLoadMatrixf(mesh.modelView);
+            glFrontFace(mesh.mirrored ? GL_CW : GL_CCW);
+            bindShader(mesh.shader);
+            drawPlaced(mesh.index);
+        }
+        glPopMatrix();
+        glFrontFace(mirrored != node.mirrored ? GL_CW : GL_CCW);
+        bindShader(lastShader);
+        if (lastVisible >= 0) glCallList(geomObjects[lastVisible].displayList + 1);
+        return;
+    }
     glPushMatrix();
     glMultMatrixf(node.matrix);
     mirrored = mirrored != node.mirrored;
     for (const SceneNode& child : node.children) drawNode(child, mirrored);
     glFrontFace(mirrored ? GL_CW : GL_CCW);
     for (int index : node.geometryIndices) {
-        if (index < 0 || (size_t)index >= geomObjects.size())
-            FATAL("Node \"%s\" draws mesh %i, but the model has %i meshes", node.name.c_str(), index,
-                  (int)geomObjects.size());
-        ShaderProgram* shader = geomObjects[index].hasTexture ? texturedShader : plainShader;
-        if (shader)
-            shader->bind();
-        else
-            ShaderProgram::unbindAll();
+        checkMeshIndex(node, index, geomObjects.size());
+        bindShader(geomObjects[index].hasTexture ? texturedShader : plainShader);
         drawGeomObject(index);
     }
     glPopMatrix();
+}
+
+void Objects3D::gatherNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible)
+{
+    glPushMatrix();
+    glMultMatrixf(node.matrix);
+    mirrored = mirrored != node.mirrored;
+    for (const SceneNode& child : node.children) gatherNode(child, mirrored, lastShader, lastVisible);
+    for (int index : node.geometryIndices) {
+        checkMeshIndex(node, index, geomObjects.size());
+        GeomObject& object = geomObjects[index];
+        *lastShader = object.hasTexture ? texturedShader : plainShader;
+        if (!object.visible) continue;
+        compileIfNeeded(object);
+        PlacedMesh mesh;
+        glPushMatrix();
+        glMultMatrixf(object.transform);
+        glGetFloatv(GL_MODELVIEW_MATRIX, mesh.modelView);
+        glPopMatrix();
+        // The far side of the box: a large mesh (a floor, a backdrop) reaching from near the eye
+        // to far behind the rest then comes after what stands on it.
+        mesh.depth = 0.0f;
+        if (geomObjectBounds(&object)) mesh.depth = boxFarthestDepth(mesh.modelView, object.boundsMin, object.boundsMax);
+        mesh.index = index;
+        mesh.mirrored = mirrored;
+        mesh.shader = *lastShader;
+        placed.push_back(mesh);
+        *lastVisible = index;
+    }
+    glPopMatrix();
+}
+
+void Objects3D::compileIfNeeded(GeomObject& object)
+{
+    if (!object.needsRebuild) return;
+    // Every index a file gave is checked once here, before the list follows any of them.
+    char why[CHECK_MESSAGE_BYTES];
+    if (checkGeomObject(object, (int)materials.size(), why, sizeof why)) FATAL("%s", why);
+    if (!object.compileDisplayList(materials[object.materialIndex])) FATAL("Failed to generate display list!");
+    object.closedSolid = geomObjectClosedSolid(object);
 }
 
 void Objects3D::drawGeomObject(int index)
@@ -57,13 +129,15 @@ void Objects3D::drawGeomObject(int index)
     if (!object.visible) return;
     glPushMatrix();
     glMultMatrixf(object.transform);
-    if (object.needsRebuild) {
-        // Every index a file gave is checked once here, before the list follows any of them.
-        char why[CHECK_MESSAGE_BYTES];
-        if (checkGeomObject(object, (int)materials.size(), why, sizeof why)) FATAL("%s", why);
-        if (!object.compileDisplayList(materials[object.materialIndex])) FATAL("Failed to generate display list!");
-        object.closedSolid = geomObjectClosedSolid(object);
-    }
+    compileIfNeeded(object);
+    drawPlaced(index);
+    glPopMatrix();
+}
+
+// Draws a visible, compiled mesh under the current modelview.
+void Objects3D::drawPlaced(int index)
+{
+    GeomObject& object = geomObjects[index];
     bool outside = false;
     const bool cullBack = cullClosedBackFaces && object.closedSolid;
     float projection[16], modelView[16], clipFromObject[16];
@@ -86,7 +160,6 @@ void Objects3D::drawGeomObject(int index)
         meshesSinceFlush = 0;
         glFlush();
     }
-    glPopMatrix();
 }
 
 void Objects3D::resetDrawnBounds()
@@ -143,23 +216,6 @@ void Objects3D::setupLights()
     for (size_t i = 0; i < lights.size() && i < MODEL_MAX_LIGHTS; i++) applyLight((int)i, lights[i]);
     glPopMatrix();
 }
-
-ShaderProgram* depthPassBegin(Objects3D* model, ShaderProgram* depthProgram)
-{
-    ShaderProgram* lit = model->plainShader;
-    model->plainShader = depthProgram;
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    return lit;
-}
-
-void colourPassBegin(Objects3D* model, ShaderProgram* litProgram)
-{
-    model->plainShader = litProgram;
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthFunc(GL_LEQUAL);
-}
-
-void depthFirstEnd() { glDepthFunc(GL_LESS); }
 
 bool load(const char* fileName, Objects3D* model)
 {

@@ -13,6 +13,7 @@
 #include "util/objects3d/model.h" // Model, SceneNode, and through it Camera, Light, GeomObject
 
 #include <string>
+#include <vector>
 
 class ShaderProgram;
 class Texture;
@@ -46,6 +47,11 @@ public:
     void resetDrawnBounds();
     bool drewAnything() const { return drawnBounds[0] <= drawnBounds[2] && drawnBounds[1] <= drawnBounds[3]; }
     int meshesSinceFlush = 0;
+    // Meshes are drawn nearest first (by the far side of their bounds in view) instead of in tree
+    // order: a software rasteriser skips shading what the depth test already hides, so the order
+    // decides how many hidden layers it shades. Only for models drawn without blending; surfaces
+    // that tie in depth may swap which one shows. The state a draw leaves stays as in tree order.
+    bool drawNearestFirst = false;
 
     // Draws the node's subtree; the front face is clockwise where an odd number of mirrored nodes
     // lies on the way down.
@@ -64,19 +70,21 @@ public:
     void assignMaterial(const std::string& objectPart);
     // Applies the model's lights through its transform.
     void setupLights();
-};
 
-// >> depth first
-// A model drawn twice: depth only, then colour where the depth matches, so a costly lit program
-// shades each pixel once instead of every hidden layer behind it. `depthProgram` stands in for the
-// plain meshes' program in the first pass and must share its vertex stage, so both passes find the
-// same depths; textured meshes keep theirs. Between the calls, draw the model the same way twice:
-//   ShaderProgram* lit = depthPassBegin(&model, depthProgram);  draw...
-//   colourPassBegin(&model, lit);  draw...  depthFirstEnd();
-ShaderProgram* depthPassBegin(Objects3D* model, ShaderProgram* depthProgram);
-void colourPassBegin(Objects3D* model, ShaderProgram* litProgram);
-// Back to the depth test every scene expects (GL_LESS).
-void depthFirstEnd();
+private:
+    // One visible mesh as the tree places it, gathered for drawNearestFirst.
+    struct PlacedMesh {
+        float modelView[16];
+        float depth; // how far its bounds reach from the eye
+        int index;
+        bool mirrored;
+        ShaderProgram* shader;
+    };
+    std::vector<PlacedMesh> placed;
+    void gatherNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible);
+    void compileIfNeeded(GeomObject& object);
+    void drawPlaced(int index);
+};
 
 // Loads a model by its extension; false for an unknown extension.
 bool load(const char* fileName, Objects3D* model);
