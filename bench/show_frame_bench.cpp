@@ -44,6 +44,7 @@ int main(int argc, char** argv)
 {
     OfflineOptions options;
     options.archive = HALVOREN_BINARY_DIR "/data.hlv";
+    options.warmUp = true; // measure what the player plays
     double fps = 60.0;
     bool stats = argc > 1 && !strcmp(argv[argc - 1], "--stats");
     if (stats) {

@@ -215,10 +215,16 @@ int main(int argc, char** argv)
     demo->resize(settings.width, settings.height);
     CHECK_GL();
     returnToFullScreen(); // after a question about an extension or a loader's warning
+    // Full screen, the warm-up takes its time out of the pause the display needs anyway.
+    const uint64_t warmUpStart = platformWallNanoseconds();
+    demoWarmUp(demo);
+    CHECK_GL();
     if (settings.flags & SDL_FULLSCREEN) {
         SDL_ShowCursor(SDL_DISABLE);
-        platformSleepMs(FULLSCREEN_PAUSE_MS);
-        frameStatsExcludeFromStartup((uint64_t)FULLSCREEN_PAUSE_MS * 1000000u);
+        const uint64_t pause = (uint64_t)FULLSCREEN_PAUSE_MS * 1000000u;
+        const uint64_t warmUp = platformWallNanoseconds() - warmUpStart;
+        if (warmUp < pause) platformSleepMs((uint32_t)((pause - warmUp) / 1000000u));
+        frameStatsExcludeFromStartup(pause);
     }
     demo->start();
     if (options.startBeat != OPTIONS_KEEP) demoRewind(demo, demoBeatToSeconds(demo->music, options.startBeat));

@@ -49,6 +49,36 @@ static void playOn(OfflineSession* session, int frames)
     for (int i = 0; i < frames; i++) offlineRenderFrame(session, session->lastSeconds + 1.0 / PLAY_FPS, nullptr);
 }
 
+// The player warms the driver up at load by drawing a frame of every window (demoWarmUp): played
+// from the start after it, the show must draw what halvoren-render, which does not warm up, draws.
+TEST(WarmUp, LeavesTheShowAsLoadingLeftIt)
+{
+    if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");
+    const double beat = 44.25; // past the opening: the rig under its four lights, a cut camera
+    OfflineSession session;
+    OfflineOptions options;
+    options.width = SEEK_WIDTH;
+    options.height = SEEK_HEIGHT;
+    options.dataDir = sourcePath("");
+    options.warmUp = true;
+    ASSERT_TRUE(offlineOpen(&session, options));
+    EXPECT_EQ(session.demo->width, SEEK_WIDTH);
+    EXPECT_EQ(session.demo->height, SEEK_HEIGHT);
+    std::vector<Image> played = offlineRenderTimes(&session, 0.0, PLAY_FPS, {offlineBeatToSeconds(session, beat)});
+    ASSERT_EQ(played.size(), 1u);
+
+    char command[1024];
+    snprintf(command, sizeof command,
+             "SDL_AUDIODRIVER=dummy %s/tools/render/halvoren-render --data %s --width %d --height %d --fps %g "
+             "--beat %g --out unwarmed.png >/dev/null 2>unwarmed.err",
+             HALVOREN_BINARY_DIR, sourcePath("").c_str(), SEEK_WIDTH, SEEK_HEIGHT, PLAY_FPS, beat);
+    Image unwarmed;
+    ASSERT_TRUE(system(command) == 0 && readPng("unwarmed.png", &unwarmed));
+    ImageDifference d = compareImages(played[0], unwarmed);
+    ASSERT_TRUE(d.sameSize);
+    EXPECT_EQ(d.maxChannel, 0) << "mean " << d.meanChannel;
+}
+
 TEST(SeekMatchesRenderer, EveryWindowForwardThenBackward)
 {
     if (!getenv("DISPLAY")) SKIP_UNLESS_REQUIRED("no display");

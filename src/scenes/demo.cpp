@@ -26,6 +26,7 @@
 #include "util/texture/image_prefetch.h" // imagePrefetchStart, imagePrefetchStop
 #include "util/texture/texture.h" // textureDecodeFile
 #include <SDL.h>                 // SDL_PushEvent, SDL_GL_SwapBuffers
+#include <algorithm>
 #include <stdlib.h>
 #include <string.h>
 
@@ -349,6 +350,31 @@ void demoRewind(Demo* demo, double seconds)
     lightingDefaults();
     music->restartHistories();
     frameClockRestart();
+}
+
+void demoWarmUp(Demo* demo)
+{
+    // Where the set of scenes changes, just inside: each scene's first frames and every set of
+    // programs and state it draws with from there.
+    std::vector<float> beats;
+    for (const TimelineRow* row = TIMELINE; row->create; row++)
+        for (float cut : {row->startTime, row->endTime})
+            if (cut < REST_OF_SHOW) beats.push_back(cut + WARM_UP_STEP_BEATS);
+    std::sort(beats.begin(), beats.end());
+    beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
+
+    const int width = demo->width, height = demo->height;
+    demo->resize(WARM_UP_WIDTH, WARM_UP_HEIGHT);
+    for (float beat : beats) {
+        demoRewind(demo, demoBeatToSeconds(demo->music, beat));
+        demo->music->update();
+        clearAllBuffers();
+        drawActiveScenes(demo->scenes, demo->music, &demo->keys, WARM_UP_WIDTH, WARM_UP_HEIGHT);
+    }
+    glFinish();
+    demo->resize(width, height);
+    demoRewind(demo, 0.0);
+    clearAllBuffers();
 }
 
 void demoSetVirtualTime(Demo* demo, double seconds)

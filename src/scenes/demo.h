@@ -79,6 +79,13 @@ uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, co
 // halvoren-render --from both start here, so their first frames are the same picture.
 enum { DEMO_REWIND_SEED = 0 }; // what the show's start seeds in virtual time (tick 0)
 void demoRewind(Demo* demo, double seconds);
+// Draws, unseen and a few pixels large, a frame just inside every change of the set of scenes,
+// then rewinds to the start (demoRewind(0)): a software rasteriser compiles its code for each
+// program and state at their first draw, which would otherwise stall the show's first frame of
+// each scene. Call after resize and before start.
+enum { WARM_UP_WIDTH = 32, WARM_UP_HEIGHT = 18 };
+static const float WARM_UP_STEP_BEATS = 0.5f;
+void demoWarmUp(Demo* demo);
 // The song position in seconds of a clock reading in beats (never below 0), and back.
 double demoBeatToSeconds(const Music* music, double beat);
 double demoSecondsToBeat(const Music* music, double seconds);

@@ -315,6 +315,7 @@ bool offlineOpen(OfflineSession* session, const OfflineOptions& options)
     session->demo = new Demo();
     session->demo->beforeSwap = readBackBuffer;
     session->demo->resize(options.width, options.height);
+    if (options.warmUp) demoWarmUp(session->demo);
     session->demo->start();
     s_capture.width = options.width;
     s_capture.height = options.height;

@@ -32,6 +32,9 @@ struct OfflineOptions {
     std::string dataDir;   // or: loose files, names resolved inside this folder
     bool record = false;   // with dataDir: record every file the show opens (dataEntries())
     bool offscreen = false; // draw into a framebuffer of width x height instead of the window
+    // Warm the driver up at load as the player does (demoWarmUp). Off for the pictures: the
+    // warm-up's rewind draws other random numbers for the second particle burst than loading did.
+    bool warmUp = false;
     // Tests only: drawn over every finished frame before it is read (the show never has one).
     void (*overlay)(Demo* demo, int width, int height) = nullptr;
 };
