@@ -121,6 +121,20 @@ TEST(LitProgram, DrawsWhatTheGeneralLightingProgramDrawsForEveryKindOfLight)
             EXPECT_LE(worst, 1) << "kept " << fixedColours[0] << " " << fixedColours[1] << " whole " << whole;
         }
     }
+    // A spot without an exponent has a hard edge, and its program raises nothing.
+    lights[3].spotExponent = 0.0f;
+    expected = drawQuads(&general, lights, 4);
+    std::vector<uint8_t> hard = drawQuads(litProgram(lights, 4), lights, 4);
+    ASSERT_EQ(hard.size(), expected.size());
+    std::vector<uint8_t> withoutSpot = drawQuads(&general, lights, 3);
+    int worst = 0, inCone = 0;
+    for (size_t i = 0; i < hard.size(); i++) {
+        worst = std::max(worst, abs((int)hard[i] - (int)expected[i]));
+        if (abs((int)expected[i] - (int)withoutSpot[i]) > 8) inCone++;
+    }
+    EXPECT_LE(worst, 1);
+    EXPECT_GT(inCone, 100) << "the spot missed the quads";
+    lights[3].spotExponent = 3.0f;
     // The same set asked again is the same program; another set is another.
     EXPECT_EQ(litProgram(lights, 4), litProgram(lights, 4));
     EXPECT_NE(litProgram(lights, 4), litProgram(lights, 3));
@@ -148,6 +162,10 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     ASSERT_NE(linear, nullptr) << defines;
     EXPECT_EQ(strtof(linear + strlen("pointShares(toLight[1], 1.0, "), nullptr), 0.1f);
     EXPECT_NE(strstr(defines, "addProductLight(1, spotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
+    lights[3].spotExponent = 0.0f;
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, false, defines, (int)sizeof defines));
+    EXPECT_NE(strstr(defines, "hardSpotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
+    lights[3].spotExponent = 3.0f;
     ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, false, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "addFixedLight(vec3(0.300000012, 0.300000012, 0.349999994), "), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 1\n"), nullptr) << defines;

@@ -111,13 +111,25 @@ vec3 pointShares(vec3 toL, float c, float k, float q)
     return shares(toL, 1.0);
 }
 
-vec3 spotShares(vec3 toL, vec3 direction, float c, float k, float q, float cosCutoff, float exponent)
+// The cosine of the angle between the cone's axis and the fragment, seen from the light.
+float spotCosine(vec3 toL, vec3 direction, float c, float k, float q)
 {
     float d = sqrt(dot(toL, toL));
     measure(toL, d, max(c + k * d + q * d * d, 1.0e-6));
-    float spot = -dot(toL, direction) * inverseD;
-    float cone = step(cosCutoff, spot) * pow(max(spot, 1.0e-6), exponent);
-    return shares(toL, cone);
+    return -dot(toL, direction) * inverseD;
+}
+
+vec3 spotShares(vec3 toL, vec3 direction, float c, float k, float q, float cosCutoff, float exponent)
+{
+    float spot = spotCosine(toL, direction, c, k, q);
+    return shares(toL, step(cosCutoff, spot) * pow(max(spot, 1.0e-6), exponent));
+}
+
+// A spot exponent of 0: the cone has a hard edge and nothing to raise (pow costs a logarithm and
+// an exponential at every pixel).
+vec3 hardSpotShares(vec3 toL, vec3 direction, float c, float k, float q, float cosCutoff)
+{
+    return shares(toL, step(cosCutoff, spotCosine(toL, direction, c, k, q)));
 }
 
 vec3 ambientSum = vec3(0.0);

@@ -126,7 +126,8 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
         if (!positional) {
             put(&shadeOut, "directionalShares(toLight[%i])", i);
         } else {
-            if (spot) put(&shadeOut, "spotShares(toLight[%i], spotDirection[%i], ", i, spotLights);
+            const bool hard = spot && light.spotExponent == 0.0f;
+            if (spot) put(&shadeOut, "%s(toLight[%i], spotDirection[%i], ", hard ? "hardSpotShares" : "spotShares", i, spotLights);
             else put(&shadeOut, "pointShares(toLight[%i], ", i);
             putFloat(&shadeOut, light.constantAttenuation);
             put(&shadeOut, ", ");
@@ -137,8 +138,10 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
                 // As OpenGL derives it from the cut-off angle.
                 put(&shadeOut, ", ");
                 putFloat(&shadeOut, (float)cos(light.spotCutoff * DEGREES_TO_RADIANS));
-                put(&shadeOut, ", ");
-                putFloat(&shadeOut, light.spotExponent);
+                if (!hard) {
+                    put(&shadeOut, ", ");
+                    putFloat(&shadeOut, light.spotExponent);
+                }
                 put(&sendOut, "sendSpot(%i, %i); ", i, spotLights);
                 spotLights++;
             }
