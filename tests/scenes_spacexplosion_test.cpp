@@ -125,6 +125,29 @@ TEST_F(SpacexplosionBurst, RestartsAtExactlyFiftyOneStepFromTheOrigin)
     expectAt(0.2f);
 }
 
+TEST(SpacexplosionQuads, FourCornersPerParticleInTheOrderTheyWereSentOneByOne)
+{
+    Particle particles[2] = {{{1, 2, 3}, {0, 0, 0}, {0.5f, 0.25f, 1.5f}}, {{-4, 5, -6}, {0, 0, 0}, {1, 1, 1}}};
+    SpacexplosionQuads quads;
+    for (int pass = 0; pass < 2; pass++) { // the second reuses the storage
+        spacexplosionQuadArrays(particles, 2, &quads);
+        ASSERT_EQ(quads.positions.size(), 24u);
+        ASSERT_EQ(quads.colours.size(), 24u);
+        ASSERT_EQ(quads.texCoords.size(), 16u);
+        const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        for (int v = 0; v < 8; v++) {
+            const Particle& p = particles[v / 4];
+            for (int k = 0; k < 3; k++) {
+                EXPECT_EQ(quads.positions[v * 3 + k], p.position[k]) << v;
+                EXPECT_EQ(quads.colours[v * 3 + k], p.colour[k]) << v;
+            }
+            EXPECT_EQ(quads.texCoords[v * 2], corners[v % 4][0]) << v;
+            EXPECT_EQ(quads.texCoords[v * 2 + 1], corners[v % 4][1]) << v;
+        }
+        particles[1].position[0] = 7; // moved: the next fill follows
+    }
+}
+
 TEST(SpacexplosionProjection, HeightZeroCountsAsOne)
 {
     EXPECT_FLOAT_EQ(spacexplosionAspect(640, 0), 640.0f);

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "scenes/template.h" // Template
+#include <vector>
 
 class Texture;
 class ShaderProgram;
@@ -37,12 +38,21 @@ struct SpacexplosionState {
     float burstClock; // seconds since the burst last started, counted in frame steps
 };
 
+// The particles as quads for one array draw: per corner its particle's position and colour and
+// the corner's texture coordinate (0,0), (1,0), (1,1), (0,1).
+struct SpacexplosionQuads {
+    std::vector<float> positions; // 3 a corner
+    std::vector<float> colours;   // 3 a corner; alpha is 1
+    std::vector<float> texCoords; // 2 a corner
+};
+
 class Spacexplosion : public Template {
 public:
     void* pointParameterf = nullptr;    // glPointParameterfARB; only its presence is checked
     void* pointParameterfv = nullptr;   // glPointParameterfvARB; likewise
     Texture* particle = nullptr;        // the sprite image; null after the extension warning
     ShaderProgram* billboard = nullptr; // the shared billboard program; null likewise
+    SpacexplosionQuads quads;           // this frame's corners, kept to reuse their storage
 
     void init() override;
     void draw() override;
@@ -60,6 +70,8 @@ void spacexplosionFillPool(Particle* particles, int count);
 // goes back to the origin and the clock to 0; then every particle moves by velocity x step x 5.
 // Returns true when the burst restarted in this frame.
 bool spacexplosionAdvance(SpacexplosionState* state, float frameStep);
+// Fills `quads` with the corners of `count` particles.
+void spacexplosionQuadArrays(const Particle* particles, int count, SpacexplosionQuads* quads);
 // Width over height, a height of 0 counted as 1.
 float spacexplosionAspect(int width, int height);
 // The camera's right and up axes in world space from a column-major model-view matrix.
