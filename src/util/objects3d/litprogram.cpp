@@ -173,7 +173,6 @@ ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours,
     return s_programs.back().lit;
 }
 
-
 bool wholeShininess(const Material* materials, int count)
 {
     for (int i = 0; i < count; i++) {

@@ -38,57 +38,40 @@ static void bindShader(ShaderProgram* shader)
         ShaderProgram::unbindAll();
 }
 
-static void checkMeshIndex(const SceneNode& node, int index, size_t count)
-{
-    if (index < 0 || (size_t)index >= count)
-        FATAL("Node \"%s\" draws mesh %i, but the model has %i meshes", node.name.c_str(), index, (int)count);
-}
-
 void Objects3D::drawNode(const SceneNode& node, bool mirrored)
 {
-    if (drawNearestFirst) {
-        // Placed in tree order, drawn nearest first, then left as the tree order leaves it: its
-        // last shader, its last mesh's state and the outermost node's front face.
-        ShaderProgram* lastShader = nullptr;
-        int lastVisible = -1;
-        placed.clear();
-        gatherNode(node, mirrored, &lastShader, &lastVisible);
+    // Placed in tree order, drawn in it or nearest first, then left as the tree order leaves it:
+    // its last shader, its last mesh's state and the outermost node's front face.
+    ShaderProgram* lastShader = nullptr;
+    int lastVisible = -1;
+    placed.clear();
+    placeNode(node, mirrored, &lastShader, &lastVisible);
+    if (drawNearestFirst)
         std::stable_sort(placed.begin(), placed.end(),
                          [](const PlacedMesh& a, const PlacedMesh& b) { return a.depth < b.depth; });
-        glPushMatrix();
-        for (const PlacedMesh& mesh : placed) {
-            glLoadMatrixf(mesh.modelView);
-            glFrontFace(mesh.mirrored ? GL_CW : GL_CCW);
-            bindShader(mesh.shader);
-            drawPlaced(mesh.index);
-        }
-        glPopMatrix();
-        glFrontFace(mirrored != node.mirrored ? GL_CW : GL_CCW);
-        bindShader(lastShader);
-        if (lastVisible >= 0) glCallList(geomObjects[lastVisible].displayList + 1);
-        return;
-    }
     glPushMatrix();
-    glMultMatrixf(node.matrix);
-    mirrored = mirrored != node.mirrored;
-    for (const SceneNode& child : node.children) drawNode(child, mirrored);
-    glFrontFace(mirrored ? GL_CW : GL_CCW);
-    for (int index : node.geometryIndices) {
-        checkMeshIndex(node, index, geomObjects.size());
-        bindShader(geomObjects[index].hasTexture ? texturedShader : plainShader);
-        drawGeomObject(index);
+    for (const PlacedMesh& mesh : placed) {
+        glLoadMatrixf(mesh.modelView);
+        glFrontFace(mesh.mirrored ? GL_CW : GL_CCW);
+        bindShader(mesh.shader);
+        drawPlaced(mesh.index, mesh.modelView);
     }
     glPopMatrix();
+    glFrontFace(mirrored != node.mirrored ? GL_CW : GL_CCW);
+    bindShader(lastShader);
+    if (lastVisible >= 0) glCallList(geomObjects[lastVisible].displayList + 1);
 }
 
-void Objects3D::gatherNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible)
+void Objects3D::placeNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible)
 {
     glPushMatrix();
     glMultMatrixf(node.matrix);
     mirrored = mirrored != node.mirrored;
-    for (const SceneNode& child : node.children) gatherNode(child, mirrored, lastShader, lastVisible);
+    for (const SceneNode& child : node.children) placeNode(child, mirrored, lastShader, lastVisible);
     for (int index : node.geometryIndices) {
-        checkMeshIndex(node, index, geomObjects.size());
+        if (index < 0 || (size_t)index >= geomObjects.size())
+            FATAL("Node \"%s\" draws mesh %i, but the model has %i meshes", node.name.c_str(), index,
+                  (int)geomObjects.size());
         GeomObject& object = geomObjects[index];
         *lastShader = object.hasTexture ? texturedShader : plainShader;
         if (!object.visible) continue;
@@ -101,7 +84,8 @@ void Objects3D::gatherNode(const SceneNode& node, bool mirrored, ShaderProgram**
         // The far side of the box: a large mesh (a floor, a backdrop) reaching from near the eye
         // to far behind the rest then comes after what stands on it.
         mesh.depth = 0.0f;
-        if (geomObjectBounds(&object)) mesh.depth = boxFarthestDepth(mesh.modelView, object.boundsMin, object.boundsMax);
+        if (drawNearestFirst && geomObjectBounds(&object))
+            mesh.depth = boxFarthestDepth(mesh.modelView, object.boundsMin, object.boundsMax);
         mesh.index = index;
         mesh.mirrored = mirrored;
         mesh.shader = *lastShader;
@@ -121,29 +105,15 @@ void Objects3D::compileIfNeeded(GeomObject& object)
     object.closedSolid = geomObjectClosedSolid(object);
 }
 
-void Objects3D::drawGeomObject(int index)
-{
-    if (index < 0 || (size_t)index >= geomObjects.size())
-        FATAL("Mesh %i drawn, but the model has %i meshes", index, (int)geomObjects.size());
-    GeomObject& object = geomObjects[index];
-    if (!object.visible) return;
-    glPushMatrix();
-    glMultMatrixf(object.transform);
-    compileIfNeeded(object);
-    drawPlaced(index);
-    glPopMatrix();
-}
-
-// Draws a visible, compiled mesh under the current modelview.
-void Objects3D::drawPlaced(int index)
+// Draws a visible, compiled mesh placed by `modelView`, which the caller has loaded.
+void Objects3D::drawPlaced(int index, const float modelView[16])
 {
     GeomObject& object = geomObjects[index];
     bool outside = false;
     const bool cullBack = cullClosedBackFaces && object.closedSolid;
-    float projection[16], modelView[16], clipFromObject[16];
+    float projection[16], clipFromObject[16];
     if (cullOutsideView || cullBack || trackDrawnBounds) {
         glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
         multiplyMatrices(projection, modelView, clipFromObject);
     }
     if (cullOutsideView && geomObjectBounds(&object))

@@ -53,11 +53,9 @@ public:
     // that tie in depth may swap which one shows. The state a draw leaves stays as in tree order.
     bool drawNearestFirst = false;
 
-    // Draws the node's subtree; the front face is clockwise where an odd number of mirrored nodes
-    // lies on the way down.
+    // Draws the node's subtree's visible meshes (compiling their lists first when needed); the
+    // front face is clockwise where an odd number of mirrored nodes lies on the way down.
     void drawNode(const SceneNode& node, bool mirrored);
-    // Draws one mesh (compiling its list first when needed) unless it is invisible.
-    void drawGeomObject(int index);
     void setAllVisible(bool visible);
     // Every mesh whose name contains `part` (case-sensitive).
     void setVisibleByName(const std::string& part, bool visible);
@@ -72,18 +70,18 @@ public:
     void setupLights();
 
 private:
-    // One visible mesh as the tree places it, gathered for drawNearestFirst.
+    // One visible mesh as the tree places it.
     struct PlacedMesh {
         float modelView[16];
-        float depth; // how far its bounds reach from the eye
+        float depth; // how far its bounds reach from the eye (drawNearestFirst only)
         int index;
         bool mirrored;
         ShaderProgram* shader;
     };
     std::vector<PlacedMesh> placed;
-    void gatherNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible);
+    void placeNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible);
     void compileIfNeeded(GeomObject& object);
-    void drawPlaced(int index);
+    void drawPlaced(int index, const float modelView[16]);
 };
 
 // Loads a model by its extension; false for an unknown extension.
