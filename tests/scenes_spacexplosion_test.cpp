@@ -357,56 +357,6 @@ TEST_F(SpacexplosionFrames, CloudIsCentredBluishWhiteAndGrows)
     EXPECT_EQ(viewport[3], WINDOW_HEIGHT);
 }
 
-// The shared Fbo's colour with alpha and its depth, as the scene left them.
-static void readColourAndDepth(Fbo* fbo, Bytes* rgba, std::vector<float>* depth)
-{
-    rgba->resize((size_t)fbo->width * fbo->height * 4);
-    depth->resize((size_t)fbo->width * fbo->height);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo->framebufferId);
-    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, fbo->width, fbo->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
-    glReadPixels(0, 0, fbo->width, fbo->height, GL_DEPTH_COMPONENT, GL_FLOAT, depth->data());
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-}
-
-TEST_F(SpacexplosionFrames, SkippingSaturatedPixelsChangesNoBitAndLeavesTheDepthCleared)
-{
-    srand(1);
-    Spacexplosion* scene = addScene(136, 168);
-    // A small white-hot ball, then a cloud whose core alone is white.
-    const float burstSeconds[2] = {0.5f, 2.0f};
-    for (float seconds : burstSeconds) {
-        spacexplosionState().burstClock = 0.0f;
-        frameAt(140.0, seconds); // one step of `seconds` from wherever the pool stood...
-        for (Particle& p : spacexplosionState().particles)
-            for (int c = 0; c < 3; c++) p.position[c] = p.velocity[c] * 5.0f * seconds; // ...set exactly
-        Bytes marked, plain;
-        std::vector<float> markedDepth, plainDepth;
-        scene->markSaturatedPixels = true;
-        frameAt(140.0, 0.0f);
-        readColourAndDepth(s_fbo, &marked, &markedDepth);
-        scene->markSaturatedPixels = false;
-        frameAt(140.0, 0.0f);
-        readColourAndDepth(s_fbo, &plain, &plainDepth);
-        savePicture("spacexplosion_marked.png", dropAlpha(marked));
-
-        int white = 0, lit = 0;
-        for (size_t i = 0; i < marked.size(); i += 4) {
-            white += marked[i] == 255 && marked[i + 1] == 255 && marked[i + 2] == 255 && marked[i + 3] == 255;
-            lit += marked[i + 1] > 0;
-        }
-        EXPECT_GT(white, 100) << seconds << " s: too few saturated pixels to skip anything";
-        EXPECT_GT(lit, 2 * white) << seconds << " s";
-        int differing = 0;
-        for (size_t i = 0; i < marked.size(); i++) differing += marked[i] != plain[i];
-        EXPECT_EQ(differing, 0) << seconds << " s: see spacexplosion_marked.png";
-        int marksLeft = 0;
-        for (float d : markedDepth) marksLeft += d != 1.0f;
-        EXPECT_EQ(marksLeft, 0) << seconds << " s";
-    }
-}
-
 TEST_F(SpacexplosionFrames, CameraSlidesWithTheBeat)
 {
     // The same cloud seen from beat 136 and from beat 216: from further along x the cloud looks

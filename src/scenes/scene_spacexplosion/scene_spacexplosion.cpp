@@ -21,10 +21,6 @@ static const float RED_EXTRA = 0.1f, BLUE_EXTRA = 0.2f; // on top of the grey: b
 static const float SPRITE_SIZE = 1.5f;      // world units, the billboard program's "size"
 static const float CAMERA_DISTANCE = 60.0f; // the eye stands this far out on z
 static const double FIELD_OF_VIEW = 45.0, NEAR_PLANE = 0.1, FAR_PLANE = 500.0;
-// The burst draws this many particles before each look for saturated pixels (see drawParticles):
-// early and often while the core fills up, then rarely.
-static const int MARK_AFTER[] = {200, 600, 1500, 4000, 9000};
-static const int MARK_COUNT = (int)(sizeof MARK_AFTER / sizeof MARK_AFTER[0]);
 // The generator the burst was tuned with gave 15 bits; glibc's gives 31, so keep the low 15.
 static const int RANDOM_MASK = 32767;
 static const float PI = 3.14159265358979f;
@@ -118,7 +114,6 @@ void Spacexplosion::init()
         FATAL_LOCATION();
     }
     billboard = shaders->billboard;
-    saturatedMask = new ShaderProgram("simple.vert", "saturated_mask.frag");
 
     GLfloat largest = 1.0f;
     glGetFloatv(GL_POINT_SIZE_MAX_ARB, &largest);
@@ -176,7 +171,7 @@ void Spacexplosion::draw()
         glVertexPointer(3, GL_FLOAT, 0, quads.positions.data());
         glColorPointer(3, GL_FLOAT, 0, quads.colours.data());
         glTexCoordPointer(2, GL_FLOAT, 0, quads.texCoords.data());
-        drawParticles(modelView);
+        glDrawArrays(GL_QUADS, 0, 4 * SPACEXPLOSION_PARTICLES);
         glDisableClientState(GL_VERTEX_ARRAY);
         glDisableClientState(GL_COLOR_ARRAY);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -189,135 +184,6 @@ void Spacexplosion::draw()
     fboBindScreen();
     CHECK_GL();
     CHECK_GL();
-}
-
-// The particles in batches. After each of the first ones, the pixels already white in all four
-// channels are marked in the depth buffer (which the scene clears and does not otherwise use), and
-// later batches are depth tested against the marks: adding to a saturated pixel changes nothing,
-// and in the dense core of the burst many sprites land on such pixels, so the rasteriser turns them
-// away before they are shaded. The picture is the same bit for bit; the marks are cleared after.
-void Spacexplosion::drawParticles(const float* modelView)
-{
-    if (!markSaturatedPixels || !saturatedMask || saturatedMask->standIn || fbo->depthRenderbufferId == 0) {
-        glDrawArrays(GL_QUADS, 0, 4 * SPACEXPLOSION_PARTICLES);
-        return;
-    }
-    GLfloat projection[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    int rect[4];
-    spacexplosionScreenBounds(s_spacexplosion.particles, SPACEXPLOSION_PARTICLES, modelView, projection,
-                              fbo->width, fbo->height, SPRITE_SIZE, rect);
-    int drawn = 0;
-    for (int batch = 0; batch <= MARK_COUNT; batch++) {
-        const int end = batch < MARK_COUNT ? MARK_AFTER[batch] : SPACEXPLOSION_PARTICLES;
-        glDrawArrays(GL_QUADS, 4 * drawn, 4 * (end - drawn));
-        drawn = end;
-        if (batch == MARK_COUNT || !markSaturated(rect)) continue;
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LESS); // every sprite lies in front of the cleared depth, behind a mark
-        glDepthMask(GL_FALSE);
-        billboard->bind();
-        glBindTexture(GL_TEXTURE_2D, particle->textureId);
-    }
-    // The depth buffer as the clear left it: the scenes drawn over this picture depth test in it.
-    glDepthMask(GL_TRUE);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(rect[0], rect[1], rect[2], rect[3]);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_DEPTH_TEST);
-}
-
-// Writes depth 0 wherever the shared picture is white in all four channels inside `rect`, drawing
-// through a framebuffer that holds only the shared depth buffer, so that the picture can be read as
-// a texture meanwhile. Leaves the shared Fbo bound; false (nothing marked) when there is nothing to
-// mark or the driver refuses such a framebuffer.
-bool Spacexplosion::markSaturated(const int* rect)
-{
-    if (rect[2] <= 0 || rect[3] <= 0) return false;
-    if (maskTarget == 0) {
-        glGenFramebuffersEXT(1, &maskTarget);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, maskTarget);
-        glDrawBuffer(GL_NONE);
-        glReadBuffer(GL_NONE);
-    }
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, maskTarget);
-    // Every time: a resize of the shared Fbo replaces its depth buffer.
-    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                                 fbo->depthRenderbufferId);
-    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
-    if (complete) {
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, fbo->width, 0, fbo->height, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_ALWAYS);
-        glDepthMask(GL_TRUE);
-        saturatedMask->bind();
-        saturatedMask->setUniform1i("Picture", 0);
-        fbo->bindTexture(0);
-        // Texture coordinates at the pixels' centres read each pixel's own texel.
-        const float x0 = (float)rect[0], y0 = (float)rect[1];
-        const float x1 = (float)(rect[0] + rect[2]), y1 = (float)(rect[1] + rect[3]);
-        const float u0 = x0 / (float)fbo->width, v0 = y0 / (float)fbo->height;
-        const float u1 = x1 / (float)fbo->width, v1 = y1 / (float)fbo->height;
-        glBegin(GL_QUADS); // z 1 is depth 0 under this projection
-        glTexCoord2f(u0, v0), glVertex3f(x0, y0, 1.0f);
-        glTexCoord2f(u1, v0), glVertex3f(x1, y0, 1.0f);
-        glTexCoord2f(u1, v1), glVertex3f(x1, y1, 1.0f);
-        glTexCoord2f(u0, v1), glVertex3f(x0, y1, 1.0f);
-        glEnd();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-    }
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo->framebufferId);
-    CHECK_GL();
-    return complete;
-}
-
-bool spacexplosionScreenBounds(const Particle* particles, int count, const float* m, const float* p,
-                               int width, int height, float size, int* rect)
-{
-    rect[0] = rect[1] = 0;
-    rect[2] = width;
-    rect[3] = height;
-    float lowX = 1e30f, lowY = 1e30f, highX = -1e30f, highY = -1e30f;
-    const float half = 0.5f * size;
-    for (int i = 0; i < count; i++) {
-        const float* v = particles[i].position;
-        float eye[3];
-        for (int r = 0; r < 3; r++) eye[r] = m[r] * v[0] + m[4 + r] * v[1] + m[8 + r] * v[2] + m[12 + r];
-        for (int corner = 0; corner < 4; corner++) {
-            const float ex = eye[0] + (corner & 1 ? half : -half);
-            const float ey = eye[1] + (corner & 2 ? half : -half);
-            const float cx = p[0] * ex + p[4] * ey + p[8] * eye[2] + p[12];
-            const float cy = p[1] * ex + p[5] * ey + p[9] * eye[2] + p[13];
-            const float cw = p[3] * ex + p[7] * ey + p[11] * eye[2] + p[15];
-            // A corner at or behind the eye projects anywhere: keep the whole picture.
-            if (!(cw > 1e-6f)) return false;
-            const float x = (cx / cw * 0.5f + 0.5f) * (float)width;
-            const float y = (cy / cw * 0.5f + 0.5f) * (float)height;
-            if (x < lowX) lowX = x;
-            if (x > highX) highX = x;
-            if (y < lowY) lowY = y;
-            if (y > highY) highY = y;
-        }
-    }
-    if (count == 0 || !(highX >= lowX) || !(highY >= lowY)) return false;
-    // A pixel whose centre a sprite may touch, with a pixel to spare for rounding.
-    const float x0 = floorf(lowX) - 1.0f, y0 = floorf(lowY) - 1.0f;
-    const float x1 = ceilf(highX) + 1.0f, y1 = ceilf(highY) + 1.0f;
-    rect[0] = (int)fmaxf(0.0f, fminf(x0, (float)width));
-    rect[1] = (int)fmaxf(0.0f, fminf(y0, (float)height));
-    rect[2] = (int)fmaxf(0.0f, fminf(x1, (float)width)) - rect[0];
-    rect[3] = (int)fmaxf(0.0f, fminf(y1, (float)height)) - rect[1];
-    return true;
 }
 
 void spacexplosionQuadArrays(const Particle* particles, int count, SpacexplosionQuads* quads)

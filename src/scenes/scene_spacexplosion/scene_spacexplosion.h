@@ -5,9 +5,7 @@
 // one, one). The four corners of each sprite arrive at the particle's position and the shared
 // `billboard` program spreads them along the camera axes. The camera looks at the origin from
 // (beat, 0, 60), so it slides along x as the song goes on. The scene clears the shared Fbo and
-// draws into it; the screen shows it only through the sound-system scene. Pixels that have gone
-// white in all four channels are marked in the Fbo's depth buffer between batches of particles
-// ("saturated_mask.frag"), so later sprites skip them; the depth buffer is left cleared.
+// draws into it; the screen shows it only through the sound-system scene.
 //
 // Shared by every instance: the particle pool and the burst clock (seconds of frame steps while
 // an instance is drawn). The clock restarts the burst from the origin at BURST_SECONDS; the
@@ -55,18 +53,11 @@ public:
     Texture* particle = nullptr;        // the sprite image; null after the extension warning
     ShaderProgram* billboard = nullptr; // the shared billboard program; null likewise
     SpacexplosionQuads quads;           // this frame's corners, kept to reuse their storage
-    ShaderProgram* saturatedMask = nullptr; // keeps the pixels white in all four channels
-    unsigned maskTarget = 0;            // framebuffer on the shared Fbo's depth buffer alone
-    bool markSaturatedPixels = true;    // tests switch the saturated-pixel marks off to compare
 
     void init() override;
     void draw() override;
     void rewind() override;
     void resize(int width, int height) override;
-
-private:
-    void drawParticles(const float* modelView);
-    bool markSaturated(const int* rect);
 };
 
 // >> rules (no GL)
@@ -81,11 +72,6 @@ void spacexplosionFillPool(Particle* particles, int count);
 bool spacexplosionAdvance(SpacexplosionState* state, float frameStep);
 // Fills `quads` with the corners of `count` particles.
 void spacexplosionQuadArrays(const Particle* particles, int count, SpacexplosionQuads* quads);
-// The pixels (x, y, width, height) the sprites of `count` particles can cover in a picture of
-// width x height, from the column-major model-view and projection matrices and the sprites' edge
-// `size`. False, with the whole picture, when a corner lies at or behind the eye.
-bool spacexplosionScreenBounds(const Particle* particles, int count, const float* modelView,
-                               const float* projection, int width, int height, float size, int* rect);
 // Width over height, a height of 0 counted as 1.
 float spacexplosionAspect(int width, int height);
 // The camera's right and up axes in world space from a column-major model-view matrix.
