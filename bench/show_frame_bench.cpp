@@ -1,5 +1,6 @@
 // show_frame_bench: what a frame of the show costs in every timeline window.
-//   show_frame_bench [--width W --height H --samples N --fps F --archive FILE | --data DIR] [--stats]
+//   show_frame_bench [--width W --height H --samples N --fps F --archive FILE | --data DIR]
+//                    [--window BEAT ...] [--stats]
 //   (needs a display: run it under xvfb-run; default 1280 x 720, no multisampling, 60 fps, the
 //   build's data.hlv)
 // Each window (a distinct set of active scenes) is rendered for two beats from the first of the
@@ -7,8 +8,9 @@
 // returns after the swap. Prints per window the median and 99th percentile frame time, the
 // stutters (a frame longer than twice the median of the 19 around it) and the median's ratio to an
 // empty frame (clear and swap at the same size) measured in the same run; then the whole show's
-// figures and GL_RENDERER. The process's first frame, the start-up frame, is drawn untimed. With
-// --stats, the show's own report follows (GPU time per scene).
+// figures and GL_RENDERER. --window keeps only the windows whose first contact-sheet beat is BEAT
+// (as the table prints it), for quick comparisons. The process's first frame, the start-up frame,
+// is drawn untimed. With --stats, the show's own report follows (GPU time per scene).
 #include "offline.h"
 #include "platform/platform.h"   // platformWallNanoseconds
 #include "scenes/demo.h"         // timelineWindowName
@@ -16,6 +18,7 @@
 #include <GL/glew.h>
 #include <SDL.h>
 #include <algorithm>
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 #include <vector>
@@ -46,6 +49,7 @@ int main(int argc, char** argv)
     options.archive = HALVOREN_BINARY_DIR "/data.hlv";
     options.warmUp = true; // measure what the player plays
     double fps = 60.0;
+    std::vector<double> onlyBeats;
     bool stats = argc > 1 && !strcmp(argv[argc - 1], "--stats");
     if (stats) {
         frameStatsEnable();
@@ -67,6 +71,11 @@ int main(int argc, char** argv)
         if (taken > 0) continue;
         options = before;
         if (!strcmp(argv[i], "--fps") && offlineParseNumber(argv[i + 1], &fps) && fps >= 1 && fps <= 1000) continue;
+        double beat = 0.0;
+        if (!strcmp(argv[i], "--window") && offlineParseNumber(argv[i + 1], &beat)) {
+            onlyBeats.push_back(beat);
+            continue;
+        }
         fprintf(stderr, "show_frame_bench: unknown option or bad value: %s %s\n", argv[i], argv[i + 1]);
         return 2;
     }
@@ -81,6 +90,18 @@ int main(int argc, char** argv)
 
     double songEnd = offlineSecondsToBeat(session, offlineSongSeconds(session));
     std::vector<ShowWindow> windows = showWindows(songEnd);
+    if (!onlyBeats.empty()) {
+        auto unasked = [&](const ShowWindow& w) {
+            for (double beat : onlyBeats)
+                if (fabs(w.beats[0] - beat) < 0.005) return false;
+            return true;
+        };
+        windows.erase(std::remove_if(windows.begin(), windows.end(), unasked), windows.end());
+        if (windows.empty()) {
+            fprintf(stderr, "show_frame_bench: no window starts at the beats given with --window\n");
+            return 2;
+        }
+    }
     // The music clock only runs forward: visit the windows in the order of their beats.
     std::sort(windows.begin(), windows.end(),
               [](const ShowWindow& a, const ShowWindow& b) { return a.beats[0] < b.beats[0]; });
