@@ -74,7 +74,7 @@ public:
     float colours[MIDI_LIGHTS_COLOURS][4] = {};       // RGBA
     Objects3D keyboard;                               // shows the keys that are up
     Objects3D pressedKeyboard;                        // shows only the keys that are down
-    void keyboardPrograms(bool ownLights); // selects the keyboards' lit and depth programs
+    void keyboardPrograms(bool ownLights); // selects the keyboards' lit program
     bool wholeShininess = false;                       // every keyboard material's shininess a whole number
 
     void init() override;

@@ -63,7 +63,7 @@ public:
     ShaderProgram* rigProgram = nullptr;      // the lit program for the rig's own lights, built by init
     ShaderProgram* openingProgram = nullptr;  // the lit program for light 0 alone, before beat 40
     bool wholeShininess = false;              // every rig material's shininess a whole number
-    void litPrograms();                       // (re)selects the three programs above
+    void litPrograms();                       // (re)selects the two programs above
     // The model as loaded, for rewind: the script moves the cameras and lights, and the screen
     // takes the shared framebuffer's texture.
     std::vector<Camera> loadedCameras;

@@ -127,7 +127,9 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
             put(&shadeOut, "directionalShares(toLight[%i])", i);
         } else {
             const bool hard = spot && light.spotExponent == 0.0f;
-            if (spot) put(&shadeOut, "%s(toLight[%i], spotDirection[%i], ", hard ? "hardSpotShares" : "spotShares", i, spotLights);
+            if (spot)
+                put(&shadeOut, "%s(toLight[%i], spotDirection[%i], ", hard ? "hardSpotShares" : "spotShares", i,
+                    spotLights);
             else put(&shadeOut, "pointShares(toLight[%i], ", i);
             putFloat(&shadeOut, light.constantAttenuation);
             put(&shadeOut, ", ");

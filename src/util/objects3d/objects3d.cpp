@@ -49,12 +49,15 @@ void Objects3D::drawNode(const SceneNode& node, bool mirrored)
     if (drawNearestFirst)
         std::stable_sort(placed.begin(), placed.end(),
                          [](const PlacedMesh& a, const PlacedMesh& b) { return a.depth < b.depth; });
+    // One projection for the whole tree: asked once, not once a mesh.
+    float projection[16];
+    if (cullOutsideView || cullClosedBackFaces || trackDrawnBounds) glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glPushMatrix();
     for (const PlacedMesh& mesh : placed) {
         glLoadMatrixf(mesh.modelView);
         glFrontFace(mesh.mirrored ? GL_CW : GL_CCW);
         bindShader(mesh.shader);
-        drawPlaced(mesh.index, mesh.modelView);
+        drawPlaced(mesh.index, projection, mesh.modelView);
     }
     glPopMatrix();
     glFrontFace(mirrored != node.mirrored ? GL_CW : GL_CCW);
@@ -105,17 +108,15 @@ void Objects3D::compileIfNeeded(GeomObject& object)
     object.closedSolid = geomObjectClosedSolid(object);
 }
 
-// Draws a visible, compiled mesh placed by `modelView`, which the caller has loaded.
-void Objects3D::drawPlaced(int index, const float modelView[16])
+// Draws a visible, compiled mesh placed by `modelView`, which the caller has loaded; `projection`
+// is read only when a cull or the drawn bounds need it.
+void Objects3D::drawPlaced(int index, const float projection[16], const float modelView[16])
 {
     GeomObject& object = geomObjects[index];
     bool outside = false;
     const bool cullBack = cullClosedBackFaces && object.closedSolid;
-    float projection[16], clipFromObject[16];
-    if (cullOutsideView || cullBack || trackDrawnBounds) {
-        glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        multiplyMatrices(projection, modelView, clipFromObject);
-    }
+    float clipFromObject[16];
+    if (cullOutsideView || cullBack || trackDrawnBounds) multiplyMatrices(projection, modelView, clipFromObject);
     if (cullOutsideView && geomObjectBounds(&object))
         outside = boxOutsideClipVolume(clipFromObject, object.boundsMin, object.boundsMax);
     // A mesh without positions draws nothing (with faces it would have failed the check above).

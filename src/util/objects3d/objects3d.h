@@ -81,7 +81,7 @@ private:
     std::vector<PlacedMesh> placed;
     void placeNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible);
     void compileIfNeeded(GeomObject& object);
-    void drawPlaced(int index, const float modelView[16]);
+    void drawPlaced(int index, const float projection[16], const float modelView[16]);
 };
 
 // Loads a model by its extension; false for an unknown extension.
