@@ -47,7 +47,7 @@ void showLights(Light lights[4])
 }
 
 // A tilted quad 2 units away, front face and (drawn the other way round) back face in view.
-std::vector<uint8_t> drawQuads(ShaderProgram* program, const Light* lights, int count)
+std::vector<uint8_t> drawQuads(ShaderProgram* program, const Light* lights, int count, float shininess = 27.0f)
 {
     glViewport(0, 0, WIDTH, HEIGHT);
     glMatrixMode(GL_PROJECTION);
@@ -71,7 +71,7 @@ std::vector<uint8_t> drawQuads(ShaderProgram* program, const Light* lights, int 
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 27.0f); // five bits of eight set
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
     glDisable(GL_DEPTH_TEST);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -109,17 +109,27 @@ TEST(LitProgram, DrawsWhatTheGeneralLightingProgramDrawsForEveryKindOfLight)
         if (i % 4 != 3 && expected[i] > 40) lit++;
     EXPECT_GT(lit, WIDTH * HEIGHT / 2); // both quads drew, and lit
     // Colours sent, all kept (lights 1 to 3), ambient and specular kept (lights 2 and 3); the
-    // highlight by pow and, for the quads' whole-number shininess, by squaring.
+    // highlight by pow and by squaring the bits of the quads' shininess (27: five bits).
     const unsigned kept[3][2] = {{0u, 0u}, {14u, 0u}, {0u, 12u}};
-    for (bool whole : {false, true}) {
+    for (int bits : {(int)LIT_POW_SHININESS, 5, 8}) {
         for (const unsigned* fixedColours : kept) {
-            ShaderProgram* program = litProgram(lights, 4, fixedColours[0], fixedColours[1], whole);
+            ShaderProgram* program = litProgram(lights, 4, fixedColours[0], fixedColours[1], bits);
             std::vector<uint8_t> drawn = drawQuads(program, lights, 4);
             ASSERT_EQ(drawn.size(), expected.size());
             int worst = 0;
             for (size_t i = 0; i < drawn.size(); i++) worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
-            EXPECT_LE(worst, 1) << "kept " << fixedColours[0] << " " << fixedColours[1] << " whole " << whole;
+            EXPECT_LE(worst, 1) << "kept " << fixedColours[0] << " " << fixedColours[1] << " bits " << bits;
         }
+    }
+    // The ends of OpenGL's range (0 raises as 1 does) and single bits, each with the fewest bits.
+    for (int shininess : {0, 1, 64, 128}) {
+        expected = drawQuads(&general, lights, 4, (float)shininess);
+        ShaderProgram* program = litProgram(lights, 4, 0, 0, litShininessBits((float)shininess));
+        std::vector<uint8_t> drawn = drawQuads(program, lights, 4, (float)shininess);
+        ASSERT_EQ(drawn.size(), expected.size());
+        int worst = 0;
+        for (size_t i = 0; i < drawn.size(); i++) worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
+        EXPECT_LE(worst, 1) << "shininess " << shininess;
     }
     // A spot without an exponent has a hard edge, and its program raises nothing.
     lights[3].spotExponent = 0.0f;
@@ -152,7 +162,7 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     Light lights[4];
     showLights(lights);
     char defines[LIT_DEFINES_BYTES];
-    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, false, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_PRODUCT_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_SPOT_LIGHTS 1\n"), nullptr) << defines;
@@ -163,32 +173,46 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     EXPECT_EQ(strtof(linear + strlen("pointShares(toLight[1], 1.0, "), nullptr), 0.1f);
     EXPECT_NE(strstr(defines, "addProductLight(1, spotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
     lights[3].spotExponent = 0.0f;
-    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, false, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "hardSpotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
     lights[3].spotExponent = 3.0f;
-    ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, false, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "addFixedLight(vec3(0.300000012, 0.300000012, 0.349999994), "), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 1\n"), nullptr) << defines;
 
     // No lights is one dark light; more than eight are cut at eight; a short buffer says so.
-    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, 0, false, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 1\n"), nullptr) << defines;
     Light many[12];
-    ASSERT_TRUE(litProgramDefines(many, 12, 0, 0, false, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(many, 12, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 8\n"), nullptr) << defines;
-    EXPECT_FALSE(litProgramDefines(lights, 4, 0, 0, false, defines, 64));
+    EXPECT_FALSE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, defines, 64));
 }
 
-TEST(LitProgram, SquaresTheHighlightOnlyForWholeShininessInOpenGLsRange)
+TEST(LitProgram, SquaresOnlyWholeShininessInOpenGLsRangeAndOnlyTheBitsItNeeds)
 {
-    Material materials[3];
-    materials[0].shininess = 0.0f;
-    materials[1].shininess = 128.0f;
-    materials[2].shininess = 27.0f;
-    EXPECT_TRUE(wholeShininess(materials, 3));
-    const float unfit[] = {12.5f, 129.0f, -1.0f, NAN};
-    for (float shininess : unfit) {
-        materials[2].shininess = shininess;
-        EXPECT_FALSE(wholeShininess(materials, 3)) << shininess;
-    }
+    const float shininess[] = {0.0f, 1.0f, 6.0f, 8.0f, 96.0f, 127.0f, 128.0f};
+    const int bits[] = {1, 1, 3, 4, 7, 7, 8};
+    for (int i = 0; i < 7; i++) EXPECT_EQ(litShininessBits(shininess[i]), bits[i]) << shininess[i];
+    for (float unfit : {12.5f, 129.0f, -1.0f, NAN}) EXPECT_EQ(litShininessBits(unfit), LIT_POW_SHININESS) << unfit;
+    std::vector<Material> materials(3);
+    materials[0].shininess = materials[2].shininess = 20.0f;
+    materials[1].shininess = 12.5f;
+    EXPECT_EQ(litShininessBits(materials.data(), 3), LIT_POW_SHININESS);
+    materials[1].shininess = 100.0f;
+    EXPECT_EQ(litShininessBits(materials.data(), 3), 7);
+    materials[1].shininess = 12.5f;
+
+    // One program per number of bits, shared by the materials that need as many.
+    REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
+    accessMode = ACCESS_LOOSE;
+    setDataDirectory(sourcePath("").c_str());
+    Light lights[4];
+    showLights(lights);
+    std::vector<ShaderProgram*> programs;
+    litMaterialPrograms(lights, 4, 0, 0, materials, &programs);
+    ASSERT_EQ(programs.size(), 3u);
+    EXPECT_EQ(programs[0], programs[2]);
+    EXPECT_EQ(programs[0], litProgram(lights, 4, 0, 0, 5));
+    EXPECT_EQ(programs[1], litProgram(lights, 4));
 }

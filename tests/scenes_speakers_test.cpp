@@ -419,7 +419,10 @@ protected:
         for (double beat = from; beat < to; beat += step) {
             SpeakersFrame frame =
                 speakersScript((SpeakersState*)&speakersState(), &s_scene->model, (float)beat, (float)step, &keys);
-            if (frame.shader == SPEAKERS_SHADER_MULTI) s_scene->model.plainShader = s_scene->rigProgram;
+            if (frame.shader == SPEAKERS_SHADER_MULTI) {
+                s_scene->openingLit = false;
+                s_scene->model.plainShaders = s_scene->rigPrograms;
+            }
             speakersMoveLights((SpeakersState*)&speakersState(), &s_scene->model, (float)beat);
         }
     }
@@ -435,7 +438,7 @@ TEST_F(SpeakersFrames, TheShowFromOpeningToOutro)
     ASSERT_NE(s_scene, nullptr);
     EXPECT_FALSE(s_scene->blend);
     EXPECT_TRUE(s_scene->lighting);
-    EXPECT_EQ(s_scene->model.plainShader, s_scene->rigProgram); // the rig's own light count
+    EXPECT_EQ(s_scene->model.plainShaders, s_scene->rigPrograms); // the rig's own light count
     ASSERT_GE(s_scene->model.cameras.size(), 6u);
     ASSERT_GE(s_scene->model.lights.size(), 4u);
     const double step = FRAME_BEATS;
@@ -444,7 +447,8 @@ TEST_F(SpeakersFrames, TheShowFromOpeningToOutro)
     scriptTo(0.1, 20.0, step);
     Bytes opening = frameAt(20.0);
     savePicture("speakers_beat20.png", opening);
-    EXPECT_EQ(s_scene->model.plainShader, s_scene->openingProgram);
+    EXPECT_EQ(s_scene->model.plainShaders,
+              std::vector<ShaderProgram*>(s_scene->model.materials.size(), s_scene->openingProgram));
     EXPECT_GT(meanBrightness(opening), 8.0);
     EXPECT_EQ(magentaPixels(opening), 0);
     Bytes opening2 = frameAt(36.0);
@@ -456,7 +460,7 @@ TEST_F(SpeakersFrames, TheShowFromOpeningToOutro)
     Bytes fly = frameAt(76.0);
     savePicture("speakers_beat76.png", fly);
     EXPECT_GT(meanBrightness(fly), 5.0);
-    EXPECT_EQ(s_scene->model.plainShader, s_scene->rigProgram); // the rig's own light count
+    EXPECT_EQ(s_scene->model.plainShaders, s_scene->rigPrograms); // the rig's own light count
     Bytes fly2 = frameAt(76.0 + step);
     EXPECT_GT(differentPixels(fly, fly2), 0);
 

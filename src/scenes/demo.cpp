@@ -23,6 +23,7 @@
 #include "util/fbo/fbo.h"        // Fbo
 #include "util/music/audio.h"    // stream state and volume
 #include "util/music/music.h"    // Music
+#include "util/objects3d/objects3d.h" // Objects3D::warmingUp
 #include "util/texture/image_prefetch.h" // imagePrefetchStart, imagePrefetchStop
 #include "util/texture/texture.h" // textureDecodeFile
 #include <SDL.h>                 // SDL_PushEvent, SDL_GL_SwapBuffers
@@ -365,6 +366,7 @@ void demoWarmUp(Demo* demo)
 
     const int width = demo->width, height = demo->height;
     demo->resize(WARM_UP_WIDTH, WARM_UP_HEIGHT);
+    Objects3D::warmingUp = true;
     for (float beat : beats) {
         demoRewind(demo, demoBeatToSeconds(demo->music, beat));
         demo->music->update();
@@ -372,6 +374,7 @@ void demoWarmUp(Demo* demo)
         drawActiveScenes(demo->scenes, demo->music, &demo->keys, WARM_UP_WIDTH, WARM_UP_HEIGHT);
     }
     glFinish();
+    Objects3D::warmingUp = false;
     demo->resize(width, height);
     demoRewind(demo, 0.0);
     clearAllBuffers();

@@ -9,7 +9,7 @@
 #define LIT_PRODUCT_LIGHTS 0
 #define LIT_DIFFUSE_LIGHTS 0
 #define LIT_SPOT_LIGHTS 0
-#define LIT_WHOLE_SHININESS 0
+#define LIT_SHININESS_BITS 0
 #define LIT_SEND
 #define LIT_SHADE addColourLight(0, directionalShares(toLight[0]));
 #endif
@@ -42,16 +42,17 @@ varying vec3 spotDirection[LIT_SPOT_LIGHTS];
 vec3 n;        // the unit normal of the side in view
 vec3 toViewer; // unit, from the fragment to the eye
 
-#if LIT_WHOLE_SHININESS
-// Every material's shininess is a whole number (at most 128, as OpenGL allows): the highlight's
-// power is taken by squaring, once per bit, which a software rasteriser does at a fraction of the
-// cost of pow's logarithm and exponential. The bits, lowest first, are the same for every light.
-float shininessBit[8];
+#if LIT_SHININESS_BITS
+// Every mesh's shininess is a whole number below 2^LIT_SHININESS_BITS (at most 128, as OpenGL
+// allows): the highlight's power is taken by squaring, once per bit, which a software rasteriser
+// does at a fraction of the cost of pow's logarithm and exponential. The bits, lowest first, are
+// the same for every light.
+float shininessBit[LIT_SHININESS_BITS];
 
 void splitShininess()
 {
     float rest = floor(shininess + 0.5); // interpolation may leave it a hair off the whole number
-    for (int i = 0; i < 8; i++) {
+    for (int i = 0; i < LIT_SHININESS_BITS; i++) {
         float halved = floor(rest * 0.5);
         shininessBit[i] = rest - 2.0 * halved;
         rest = halved;
@@ -61,7 +62,7 @@ void splitShininess()
 float highlightPower(float x)
 {
     float power = mix(1.0, x, shininessBit[0]);
-    for (int i = 1; i < 8; i++) {
+    for (int i = 1; i < LIT_SHININESS_BITS; i++) {
         x *= x;
         power *= mix(1.0, x, shininessBit[i]);
     }
@@ -155,7 +156,7 @@ void main()
     if (!gl_FrontFacing)
         n = -n;
     toViewer = normalize(-eyePosition);
-#if LIT_WHOLE_SHININESS
+#if LIT_SHININESS_BITS
     splitShininess();
 #endif
     LIT_SHADE

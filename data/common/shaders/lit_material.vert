@@ -9,8 +9,8 @@
 //   LIT_DIFFUSE_LIGHTS    lights whose ambient and specular colours stay, which carry their
 //                         diffuse light x material product
 //   LIT_SPOT_LIGHTS       spot lights, which carry their cone's direction
-//   LIT_WHOLE_SHININESS   1 when every material's shininess is a whole number (the fragment stage
-//                         raises the highlight to it by squaring)
+//   LIT_SHININESS_BITS    n > 0 when every material's shininess is a whole number below 2^n (the
+//                         fragment stage raises the highlight to it by squaring, n times); 0: pow
 //   LIT_SEND              statements that fill the per-light varyings below (this stage)
 //   LIT_SHADE             statements that add up every light (the fragment stage)
 // A light's constants (attenuation, cone, and its colours where the scene keeps them fixed) are
@@ -24,7 +24,7 @@
 #define LIT_PRODUCT_LIGHTS 0
 #define LIT_DIFFUSE_LIGHTS 0
 #define LIT_SPOT_LIGHTS 0
-#define LIT_WHOLE_SHININESS 0
+#define LIT_SHININESS_BITS 0
 #define LIT_SEND sendColourLight(0, 0);
 #define LIT_SHADE
 #endif

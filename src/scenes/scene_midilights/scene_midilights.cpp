@@ -216,7 +216,7 @@ void MIDILights::init()
     keyboard.cullClosedBackFaces = pressedKeyboard.cullClosedBackFaces = true;
     keyboard.drawNearestFirst = pressedKeyboard.drawNearestFirst = true;
     // Both sets of lights the keyboard is lit by, built now rather than at their first frame.
-    wholeShininess = ::wholeShininess(keyboard.materials.data(), (int)keyboard.materials.size());
+    shininessBits = litShininessBits(keyboard.materials.data(), (int)keyboard.materials.size());
     keyboardPrograms(true);
     keyboardPrograms(false);
     // Pressed black keys glow white like the white ones.
@@ -232,7 +232,7 @@ void MIDILights::keyboardPrograms(bool ownLights)
     const Light* applied = ownLights ? lights : keyboard.lights.data();
     const int count = ownLights ? MIDI_LIGHTS_LIGHTS : (int)keyboard.lights.size();
     const unsigned fixedColours = ownLights ? 0 : allLights, fixedAmbientSpecular = ownLights ? allLights : 0;
-    keyboard.plainShader = litProgram(applied, count, fixedColours, fixedAmbientSpecular, wholeShininess);
+    keyboard.plainShader = litProgram(applied, count, fixedColours, fixedAmbientSpecular, shininessBits);
     pressedKeyboard.plainShader = keyboard.plainShader;
 }
 

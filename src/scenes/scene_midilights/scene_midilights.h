@@ -75,7 +75,7 @@ public:
     Objects3D keyboard;                               // shows the keys that are up
     Objects3D pressedKeyboard;                        // shows only the keys that are down
     void keyboardPrograms(bool ownLights); // selects the keyboards' lit program
-    bool wholeShininess = false;                       // every keyboard material's shininess a whole number
+    int shininessBits = 0;                             // the bits every keyboard material's shininess fits in
 
     void init() override;
     void draw() override;

@@ -3,7 +3,7 @@
 
 #include "platform/report.h"      // CHECK_GL
 #include "util/fbo/fbo.h"         // Fbo::colorTextures
-#include "util/objects3d/litprogram.h" // litProgram
+#include "util/objects3d/litprogram.h" // litMaterialPrograms
 #include "util/music/audio.h"     // audioChannelFlags, AUDIO_SAMPLE_LOOP
 #include "util/music/music.h"     // getTime, meanTimeStep, levels
 #include "util/shaderprogram/shaderprogram.h" // unbindAll
@@ -233,15 +233,19 @@ float speakersFadeAlpha(float t, bool interactive)
 }
 
 // >> scene
-// The rig's lights are the only ones on while it draws: its lit program shades just those. The
+// The rig's lights are the only ones on while it draws: its lit programs shade just those. The
 // opening is lit by light 0 alone. Light 0 fades in; the others keep their colours, which the
 // programs then hold as literals. Asked each frame, so a change of those colours would show.
 void Speakers::litPrograms()
 {
     const int count = (int)model.lights.size();
     const unsigned allButLight0 = 0xfeu;
-    rigProgram = litProgram(model.lights.data(), count, allButLight0, 0, wholeShininess);
-    openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count, 0, 0, wholeShininess);
+    // Each rig material gets the program that squares its shininess' bits and no more: the rig is on
+    // screen all show long, and most of it, the drape, needs three bits of eight.
+    litMaterialPrograms(model.lights.data(), count, allButLight0, 0, model.materials, &rigPrograms);
+    openingProgram = litProgram(model.lights.data(), count > 1 ? 1 : count, 0, 0, shininessBits);
+    if (openingLit) model.plainShaders.assign(model.materials.size(), openingProgram);
+    else model.plainShaders = rigPrograms;
 }
 
 void Speakers::init()
@@ -251,9 +255,9 @@ void Speakers::init()
     model.flushEveryMeshes = 32;
     model.cullClosedBackFaces = true;
     model.drawNearestFirst = true;
-    wholeShininess = ::wholeShininess(model.materials.data(), (int)model.materials.size());
+    shininessBits = litShininessBits(model.materials.data(), (int)model.materials.size());
+    openingLit = false;
     litPrograms();
-    model.plainShader = rigProgram;
     blend = false;
     lighting = true;
     loadedCameras = model.cameras;
@@ -269,7 +273,8 @@ void Speakers::rewind()
     for (size_t i = 0; i < model.materials.size() && i < loadedTextures.size(); i++)
         model.materials[i].texture = loadedTextures[i];
     model.invalidateCanvas();
-    model.plainShader = rigProgram;
+    openingLit = false;
+    model.plainShaders = rigPrograms;
     lighting = true;
 }
 
@@ -322,11 +327,9 @@ void Speakers::draw()
 
     // B: cameras, light 0 and the ending's keys.
     SpeakersFrame frame = speakersScript(&s_speakers, &model, t, music->meanTimeStep, keys);
-    const bool opening = model.plainShader == openingProgram; // kept until the script says otherwise
+    if (frame.shader == SPEAKERS_SHADER_MULTI) openingLit = false; // kept until the script says otherwise
+    if (frame.shader == SPEAKERS_SHADER_SINGLE) openingLit = true;
     litPrograms();
-    model.plainShader = opening ? openingProgram : rigProgram;
-    if (frame.shader == SPEAKERS_SHADER_MULTI) model.plainShader = rigProgram;
-    if (frame.shader == SPEAKERS_SHADER_SINGLE) model.plainShader = openingProgram;
     if (frame.lightingOff) {
         lighting = false;
         glDisable(GL_LIGHTING);

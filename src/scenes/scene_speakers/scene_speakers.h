@@ -52,7 +52,7 @@ struct SpeakersState {
 // What the script asks of the frame besides moving cameras and lights.
 enum SpeakersShaderChoice { SPEAKERS_SHADER_KEEP = 0, SPEAKERS_SHADER_MULTI, SPEAKERS_SHADER_SINGLE };
 struct SpeakersFrame {
-    SpeakersShaderChoice shader; // the model's plainShader from now on
+    SpeakersShaderChoice shader; // the model's lit programs from now on
     bool lightingOff;            // switch lighting off (textured meshes drawn unlit)
     bool startLooping;           // the ending's key was pressed: loop the song
 };
@@ -60,10 +60,11 @@ struct SpeakersFrame {
 class Speakers : public Template {
 public:
     Objects3D model;                      // the sound system, loaded by init
-    ShaderProgram* rigProgram = nullptr;      // the lit program for the rig's own lights, built by init
-    ShaderProgram* openingProgram = nullptr;  // the lit program for light 0 alone, before beat 40
-    bool wholeShininess = false;              // every rig material's shininess a whole number
-    void litPrograms();                       // (re)selects the two programs above
+    std::vector<ShaderProgram*> rigPrograms;   // per material: lit by the rig's own lights
+    ShaderProgram* openingProgram = nullptr;   // every material lit by light 0 alone, before beat 40
+    bool openingLit = false;                   // the model draws with openingProgram
+    int shininessBits = 0;                     // the bits every rig material's shininess fits in
+    void litPrograms(); // (re)selects the programs above and gives the model the ones in use
     // The model as loaded, for rewind: the script moves the cameras and lights, and the screen
     // takes the shared framebuffer's texture.
     std::vector<Camera> loadedCameras;

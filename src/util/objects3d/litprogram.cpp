@@ -74,7 +74,7 @@ static void putRgb(TextOut* out, const Vec4& colour)
 }
 
 bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                       bool wholeShininess, char* out, int size)
+                       int shininessBits, char* out, int size)
 {
     static const Light DARK;
     if (count < 1 || !lights) {
@@ -157,29 +157,60 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
         colourLights);
     put(&all, "#define LIT_PRODUCT_LIGHTS %i\n#define LIT_DIFFUSE_LIGHTS %i\n#define LIT_SPOT_LIGHTS %i\n",
         productLights, diffuseLights, spotLights);
-    put(&all, "#define LIT_WHOLE_SHININESS %i\n", wholeShininess ? 1 : 0);
+    if (shininessBits < 0 || shininessBits > LIT_MAX_SHININESS_BITS) shininessBits = LIT_POW_SHININESS;
+    put(&all, "#define LIT_SHININESS_BITS %i\n", shininessBits);
     put(&all, "#define LIT_SEND %s\n#define LIT_SHADE %s\n", send, shade);
     return all.fits;
 }
 
-ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                          bool wholeShininess)
+// The program for `defines`, built at its first request.
+static ShaderProgram* programFor(const char* defines)
 {
-    char defines[LIT_DEFINES_BYTES];
-    if (!litProgramDefines(lights, count, fixedColours, fixedAmbientSpecular, wholeShininess, defines,
-                           (int)sizeof defines))
-        FATAL("The lighting program for %i lights does not fit its defines", count);
     for (LitEntry& entry : s_programs)
         if (entry.defines == defines) return entry.lit;
     s_programs.push_back(LitEntry{defines, new ShaderProgram(LIT_VERTEX, LIT_FRAGMENT, defines)});
     return s_programs.back().lit;
 }
 
-bool wholeShininess(const Material* materials, int count)
+ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                          int shininessBits)
 {
-    for (int i = 0; i < count; i++) {
-        float shininess = materials[i].shininess;
-        if (!(shininess >= 0.0f && shininess <= 128.0f) || shininess != floorf(shininess)) return false;
+    char defines[LIT_DEFINES_BYTES];
+    if (!litProgramDefines(lights, count, fixedColours, fixedAmbientSpecular, shininessBits, defines,
+                           (int)sizeof defines))
+        FATAL("The lighting program for %i lights does not fit its defines", count);
+    return programFor(defines);
+}
+
+void litMaterialPrograms(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                         const std::vector<Material>& materials, std::vector<ShaderProgram*>* programs)
+{
+    programs->resize(materials.size());
+    for (size_t i = 0; i < materials.size(); i++) {
+        const int bits = litShininessBits(materials[i].shininess);
+        // Materials whose shininess needs as many bits share a program: look it up once.
+        size_t same = 0;
+        while (same < i && litShininessBits(materials[same].shininess) != bits) same++;
+        (*programs)[i] =
+            same < i ? (*programs)[same] : litProgram(lights, count, fixedColours, fixedAmbientSpecular, bits);
     }
-    return true;
+}
+
+int litShininessBits(float shininess)
+{
+    if (!(shininess >= 0.0f && shininess <= 128.0f) || shininess != floorf(shininess)) return LIT_POW_SHININESS;
+    int bits = 1; // 0 is raised as 1 is, as the vertex stage clamps it
+    while ((int)shininess >> bits) bits++;
+    return bits;
+}
+
+int litShininessBits(const Material* materials, int count)
+{
+    int most = 1;
+    for (int i = 0; i < count; i++) {
+        const int bits = litShininessBits(materials[i].shininess);
+        if (bits == LIT_POW_SHININESS) return LIT_POW_SHININESS;
+        if (bits > most) most = bits;
+    }
+    return most;
 }

@@ -12,24 +12,37 @@
 // One program is built per distinct set and kept: build them at load (the first call for a set
 // compiles it) and ask again each frame, which only looks the set up (so a light whose fixed
 // colours did change gets a program of its own).
-// wholeShininess says every mesh drawn with the program has a whole-number shininess (see
-// wholeShininess below): the highlight is then raised to it by squaring instead of pow, which a
-// software rasteriser does at a fraction of the cost.
+// `shininessBits` says how the highlight is raised to each mesh's shininess: LIT_POW_SHININESS
+// with pow, which costs a software rasteriser a logarithm and an exponential at every pixel for
+// every light; n from 1 to 8 by squaring, once per bit, for whole numbers below 2^n (every mesh
+// drawn with the program must have such a shininess: see litShininessBits), so a program for
+// fewer bits squares fewer times.
 #pragma once
+
+#include <vector>
 
 struct Light;
 struct Material;
 class ShaderProgram;
 
-enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096 };
+enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096, LIT_POW_SHININESS = 0, LIT_MAX_SHININESS_BITS = 8 };
 
 ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours = 0,
-                          unsigned fixedAmbientSpecular = 0, bool wholeShininess = false);
+                          unsigned fixedAmbientSpecular = 0, int shininessBits = LIT_POW_SHININESS);
 
 // The defines that make the program for these lights (both stages get the same text). At most
 // LIT_MAX_LIGHTS are shaded; no lights (count 0) is one dark light. False when `size` is too small.
 bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                       bool wholeShininess, char* out, int size);
+                       int shininessBits, char* out, int size);
 
-// True when every material's shininess is a whole number from 0 to 128 (OpenGL's range).
-bool wholeShininess(const Material* materials, int count);
+// The bits a shininess needs: 1 to 8 for a whole number from 0 to 128 (OpenGL's range; 0 is
+// raised as 1 is), LIT_POW_SHININESS for any other.
+int litShininessBits(float shininess);
+// The bits every material's shininess fits in: the most any needs, or LIT_POW_SHININESS where one
+// is not a whole number in range.
+int litShininessBits(const Material* materials, int count);
+
+// programs[i]: the program for these lights and the bits materials[i]'s shininess needs, for
+// Objects3D::plainShaders. Materials that need as many bits share a program.
+void litMaterialPrograms(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
+                         const std::vector<Material>& materials, std::vector<ShaderProgram*>* programs);

@@ -13,6 +13,8 @@
 
 enum { CHECK_MESSAGE_BYTES = 512 };
 
+bool Objects3D::warmingUp = false;
+
 // Whether culling GL_BACK now removes just the faces turned away from the eye for a mesh wound
 // counter-clockwise seen from outside: the front face must name the winding such a face shows on
 // screen, which a mirroring modelview or projection reverses. False where culling is on already,
@@ -76,7 +78,7 @@ void Objects3D::placeNode(const SceneNode& node, bool mirrored, ShaderProgram** 
             FATAL("Node \"%s\" draws mesh %i, but the model has %i meshes", node.name.c_str(), index,
                   (int)geomObjects.size());
         GeomObject& object = geomObjects[index];
-        *lastShader = object.hasTexture ? texturedShader : plainShader;
+        *lastShader = object.hasTexture ? texturedShader : plainShaderFor(object.materialIndex);
         if (!object.visible) continue;
         compileIfNeeded(object);
         PlacedMesh mesh;
@@ -98,6 +100,13 @@ void Objects3D::placeNode(const SceneNode& node, bool mirrored, ShaderProgram** 
     glPopMatrix();
 }
 
+ShaderProgram* Objects3D::plainShaderFor(int materialIndex) const
+{
+    if (materialIndex >= 0 && (size_t)materialIndex < plainShaders.size() && plainShaders[materialIndex])
+        return plainShaders[materialIndex];
+    return plainShader;
+}
+
 void Objects3D::compileIfNeeded(GeomObject& object)
 {
     if (!object.needsRebuild) return;
@@ -117,7 +126,7 @@ void Objects3D::drawPlaced(int index, const float projection[16], const float mo
     const bool cullBack = cullClosedBackFaces && object.closedSolid;
     float clipFromObject[16];
     if (cullOutsideView || cullBack || trackDrawnBounds) multiplyMatrices(projection, modelView, clipFromObject);
-    if (cullOutsideView && geomObjectBounds(&object))
+    if (cullOutsideView && !warmingUp && geomObjectBounds(&object))
         outside = boxOutsideClipVolume(clipFromObject, object.boundsMin, object.boundsMax);
     // A mesh without positions draws nothing (with faces it would have failed the check above).
     if (trackDrawnBounds && !outside && geomObjectBounds(&object))

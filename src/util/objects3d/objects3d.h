@@ -27,9 +27,15 @@ public:
     float transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // model placement
     ShaderProgram* plainShader = nullptr;  // bound for untextured meshes; null: fixed function
     ShaderProgram* texturedShader = nullptr; // bound for textured meshes; null: fixed function
+    // Per material index: where set, bound for its untextured meshes in place of plainShader (a
+    // program built for that material, such as litMaterialPrograms makes).
+    std::vector<ShaderProgram*> plainShaders;
     // Meshes whose bounds lie wholly outside the view (the current projection and modelview) are
     // not sent: they could not add a pixel, and a software rasteriser pays for every vertex.
     bool cullOutsideView = false;
+    // While set (the player's warm-up), meshes outside the view are drawn all the same: every
+    // program a model draws with is then built before the show, not at its first frame in view.
+    static bool warmingUp;
     // Hands the driver what is queued after every this many meshes drawn (0: never): a software
     // rasteriser then draws the first meshes while the later ones are still being sent, where it
     // would otherwise wait for the whole model. A GPU driver barely notices.
@@ -81,6 +87,7 @@ private:
     std::vector<PlacedMesh> placed;
     void placeNode(const SceneNode& node, bool mirrored, ShaderProgram** lastShader, int* lastVisible);
     void compileIfNeeded(GeomObject& object);
+    ShaderProgram* plainShaderFor(int materialIndex) const;
     void drawPlaced(int index, const float projection[16], const float modelView[16]);
 };
 
