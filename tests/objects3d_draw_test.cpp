@@ -136,10 +136,19 @@ TEST(ObjectsDraw, MeshesWhollyOutsideTheViewAreNotSent)
     beginFrame();
     GLuint query = 0;
     glGenQueries(1, &query);
+    GLuint primitives = 0;
+    // The warm-up sends all four, so that their programs are built before they come into view.
+    Objects3D::warmingUp = true;
     glBeginQuery(GL_PRIMITIVES_GENERATED, query);
     drawModel(&model);
     glEndQuery(GL_PRIMITIVES_GENERATED);
-    GLuint primitives = 0;
+    Objects3D::warmingUp = false;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
+    EXPECT_EQ(primitives, 8u);
+    beginFrame();
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    drawModel(&model);
+    glEndQuery(GL_PRIMITIVES_GENERATED);
     glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
     glDeleteQueries(1, &query);
     EXPECT_EQ(primitives, 4u); // Inside and Across, two triangles each
@@ -606,5 +615,28 @@ TEST(ObjectsDraw, NearestFirstShadesEachPixelOnceAndLeavesWhatTheTreeOrderLeaves
     EXPECT_EQ(pictures[1], pictures[0]);
     EXPECT_EQ(samples[0], 2u * WIDTH * HEIGHT) << "far, then near over it; middle hidden";
     EXPECT_EQ(samples[1], 1u * WIDTH * HEIGHT) << "near first hides the rest";
+
+    // A program of its own for Near's material (1) stands in for the plain one there alone.
+    const char* yellowSource = "void main() { gl_FragColor = vec4(1.0, 1.0, 0.0, 1.0); }";
+    GLhandleARB yellowShader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    glShaderSourceARB(yellowShader, 1, &yellowSource, nullptr);
+    glCompileShaderARB(yellowShader);
+    ShaderProgram yellow(nullptr, nullptr);
+    yellow.program = glCreateProgramObjectARB();
+    glAttachObjectARB(yellow.program, yellowShader);
+    glLinkProgramARB(yellow.program);
+    model.plainShaders = {nullptr, &yellow};
+    model.drawNearestFirst = false;
+    beginFrame();
+    glEnable(GL_DEPTH_TEST);
+    drawModel(&model);
+    glDisable(GL_DEPTH_TEST);
+    EXPECT_EQ(pixel(32, 32), 0xffff00u);
+    model.plainShaders[1] = nullptr;
+    beginFrame();
+    glEnable(GL_DEPTH_TEST);
+    drawModel(&model);
+    glDisable(GL_DEPTH_TEST);
+    EXPECT_EQ(pixel(32, 32), 0x00ff00u);
     ShaderProgram::unbindAll();
 }
