@@ -477,6 +477,17 @@ GLuint samplesDrawn(Objects3D* model, std::vector<uint8_t>* picture)
     return samples;
 }
 
+// A program of one fragment shader, held in `program` (made without files).
+void linkFragmentOnly(ShaderProgram* program, const char* source)
+{
+    GLhandleARB shader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    glShaderSourceARB(shader, 1, &source, nullptr);
+    glCompileShaderARB(shader);
+    program->program = glCreateProgramObjectARB();
+    glAttachObjectARB(program->program, shader);
+    glLinkProgramARB(program->program);
+}
+
 } // namespace
 
 TEST(ObjectsDraw, ClosedSolidsAreTheOnesWhoseBackFacesNeverShow)
@@ -570,14 +581,8 @@ TEST(ObjectsDraw, NearestFirstShadesEachPixelOnceAndLeavesWhatTheTreeOrderLeaves
     }
     model.root.geometryIndices = {};
     // The plain meshes' program shows the emission as fixed function would (lit by nothing).
-    const char* source = "void main() { gl_FragColor = gl_FrontMaterial.emission; }";
-    GLhandleARB shader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
-    glShaderSourceARB(shader, 1, &source, nullptr);
-    glCompileShaderARB(shader);
     ShaderProgram plain(nullptr, nullptr);
-    plain.program = glCreateProgramObjectARB();
-    glAttachObjectARB(plain.program, shader);
-    glLinkProgramARB(plain.program);
+    linkFragmentOnly(&plain, "void main() { gl_FragColor = gl_FrontMaterial.emission; }");
     model.plainShader = &plain;
 
     const GLfloat dark[4] = {0, 0, 0, 1};
@@ -617,14 +622,8 @@ TEST(ObjectsDraw, NearestFirstShadesEachPixelOnceAndLeavesWhatTheTreeOrderLeaves
     EXPECT_EQ(samples[1], 1u * WIDTH * HEIGHT) << "near first hides the rest";
 
     // A program of its own for Near's material (1) stands in for the plain one there alone.
-    const char* yellowSource = "void main() { gl_FragColor = vec4(1.0, 1.0, 0.0, 1.0); }";
-    GLhandleARB yellowShader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
-    glShaderSourceARB(yellowShader, 1, &yellowSource, nullptr);
-    glCompileShaderARB(yellowShader);
     ShaderProgram yellow(nullptr, nullptr);
-    yellow.program = glCreateProgramObjectARB();
-    glAttachObjectARB(yellow.program, yellowShader);
-    glLinkProgramARB(yellow.program);
+    linkFragmentOnly(&yellow, "void main() { gl_FragColor = vec4(1.0, 1.0, 0.0, 1.0); }");
     model.plainShaders = {nullptr, &yellow};
     model.drawNearestFirst = false;
     beginFrame();
