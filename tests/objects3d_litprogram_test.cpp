@@ -121,15 +121,20 @@ TEST(LitProgram, DrawsWhatTheGeneralLightingProgramDrawsForEveryKindOfLight)
             EXPECT_LE(worst, 1) << "kept " << fixedColours[0] << " " << fixedColours[1] << " bits " << bits;
         }
     }
-    // The ends of OpenGL's range (0 raises as 1 does) and single bits, each with the fewest bits.
-    for (int shininess : {0, 1, 64, 128}) {
+    // The ends of OpenGL's range (0 raises as 1 does) and single bits, each with the fewest bits,
+    // and each built in.
+    for (int shininess : {0, 1, 27, 64, 128}) {
         expected = drawQuads(&general, lights, 4, (float)shininess);
-        ShaderProgram* program = litProgram(lights, 4, 0, 0, litShininessBits((float)shininess));
-        std::vector<uint8_t> drawn = drawQuads(program, lights, 4, (float)shininess);
-        ASSERT_EQ(drawn.size(), expected.size());
-        int worst = 0;
-        for (size_t i = 0; i < drawn.size(); i++) worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
-        EXPECT_LE(worst, 1) << "shininess " << shininess;
+        const int bits = litShininessBits((float)shininess);
+        for (int builtIn : {(int)LIT_NO_BUILT_IN_SHININESS, shininess}) {
+            ShaderProgram* program = litProgram(lights, 4, 0, 0, bits, builtIn);
+            std::vector<uint8_t> drawn = drawQuads(program, lights, 4, (float)shininess);
+            ASSERT_EQ(drawn.size(), expected.size());
+            int worst = 0;
+            for (size_t i = 0; i < drawn.size(); i++)
+                worst = std::max(worst, abs((int)drawn[i] - (int)expected[i]));
+            EXPECT_LE(worst, 1) << "shininess " << shininess << " built in " << builtIn;
+        }
     }
     // A spot without an exponent has a hard edge, and its program raises nothing.
     lights[3].spotExponent = 0.0f;
@@ -162,7 +167,7 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     Light lights[4];
     showLights(lights);
     char defines[LIT_DEFINES_BYTES];
-    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, LIT_NO_BUILT_IN_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_PRODUCT_LIGHTS 2\n"), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_SPOT_LIGHTS 1\n"), nullptr) << defines;
@@ -173,20 +178,20 @@ TEST(LitProgram, DefinesCarryEachLightsConstantsExactly)
     EXPECT_EQ(strtof(linear + strlen("pointShares(toLight[1], 1.0, "), nullptr), 0.1f);
     EXPECT_NE(strstr(defines, "addProductLight(1, spotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
     lights[3].spotExponent = 0.0f;
-    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, LIT_NO_BUILT_IN_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "hardSpotShares(toLight[3], spotDirection[0], "), nullptr) << defines;
     lights[3].spotExponent = 3.0f;
-    ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(lights, 4, 1, 0, LIT_POW_SHININESS, LIT_NO_BUILT_IN_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "addFixedLight(vec3(0.300000012, 0.300000012, 0.349999994), "), nullptr) << defines;
     EXPECT_NE(strstr(defines, "#define LIT_COLOUR_LIGHTS 1\n"), nullptr) << defines;
 
     // No lights is one dark light; more than eight are cut at eight; a short buffer says so.
-    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(nullptr, 0, 0, 0, LIT_POW_SHININESS, LIT_NO_BUILT_IN_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 1\n"), nullptr) << defines;
     Light many[12];
-    ASSERT_TRUE(litProgramDefines(many, 12, 0, 0, LIT_POW_SHININESS, defines, (int)sizeof defines));
+    ASSERT_TRUE(litProgramDefines(many, 12, 0, 0, LIT_POW_SHININESS, LIT_NO_BUILT_IN_SHININESS, defines, (int)sizeof defines));
     EXPECT_NE(strstr(defines, "#define LIT_LIGHTS 8\n"), nullptr) << defines;
-    EXPECT_FALSE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, defines, 64));
+    EXPECT_FALSE(litProgramDefines(lights, 4, 0, 0, LIT_POW_SHININESS, LIT_NO_BUILT_IN_SHININESS, defines, 64));
 }
 
 TEST(LitProgram, SquaresOnlyWholeShininessInOpenGLsRangeAndOnlyTheBitsItNeeds)
@@ -203,7 +208,8 @@ TEST(LitProgram, SquaresOnlyWholeShininessInOpenGLsRangeAndOnlyTheBitsItNeeds)
     EXPECT_EQ(litShininessBits(materials.data(), 3), 7);
     materials[1].shininess = 12.5f;
 
-    // One program per number of bits, shared by the materials that need as many.
+    // One program per number of bits, shared by the materials that need as many; it builds in
+    // their shininess where all those with a highlight have one.
     REQUIRE_GL_WINDOW(WIDTH, HEIGHT);
     accessMode = ACCESS_LOOSE;
     setDataDirectory(sourcePath("").c_str());
@@ -213,6 +219,13 @@ TEST(LitProgram, SquaresOnlyWholeShininessInOpenGLsRangeAndOnlyTheBitsItNeeds)
     litMaterialPrograms(lights, 4, 0, 0, materials, &programs);
     ASSERT_EQ(programs.size(), 3u);
     EXPECT_EQ(programs[0], programs[2]);
-    EXPECT_EQ(programs[0], litProgram(lights, 4, 0, 0, 5));
+    EXPECT_EQ(programs[0], litProgram(lights, 4, 0, 0, 5, 20));
     EXPECT_EQ(programs[1], litProgram(lights, 4));
+    materials[2].shininess = 25.0f; // five bits too
+    litMaterialPrograms(lights, 4, 0, 0, materials, &programs);
+    EXPECT_EQ(programs[0], programs[2]);
+    EXPECT_EQ(programs[0], litProgram(lights, 4, 0, 0, 5));
+    for (int c = 0; c < 3; c++) materials[2].specular[c] = 0.0f; // and no highlight
+    litMaterialPrograms(lights, 4, 0, 0, materials, &programs);
+    EXPECT_EQ(programs[2], litProgram(lights, 4, 0, 0, 5, 20));
 }

@@ -17,7 +17,9 @@
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec4 sceneColour;
+#ifndef LIT_POWER
 varying float shininess;
+#endif
 varying vec3 toLight[LIT_LIGHTS];
 #if LIT_MATERIAL
 varying vec3 materialAmbient;
@@ -42,7 +44,11 @@ varying vec3 spotDirection[LIT_SPOT_LIGHTS];
 vec3 n;        // the unit normal of the side in view
 vec3 toViewer; // unit, from the fragment to the eye
 
-#if LIT_SHININESS_BITS
+#ifdef LIT_POWER
+// Every mesh drawn with the program has one shininess (that shows: those without a highlight may
+// have another), built in as the few squarings and products its bits need.
+float highlightPower(float x) { LIT_POWER }
+#elif LIT_SHININESS_BITS
 // Every mesh's shininess is a whole number below 2^LIT_SHININESS_BITS (at most 128, as OpenGL
 // allows): the highlight's power is taken by squaring, once per bit, which a software rasteriser
 // does at a fraction of the cost of pow's logarithm and exponential. The bits, lowest first, are
@@ -156,7 +162,7 @@ void main()
     if (!gl_FrontFacing)
         n = -n;
     toViewer = normalize(-eyePosition);
-#if LIT_SHININESS_BITS
+#if LIT_SHININESS_BITS && !defined(LIT_POWER)
     splitShininess();
 #endif
     LIT_SHADE

@@ -11,6 +11,8 @@
 //   LIT_SPOT_LIGHTS       spot lights, which carry their cone's direction
 //   LIT_SHININESS_BITS    n > 0 when every material's shininess is a whole number below 2^n (the
 //                         fragment stage raises the highlight to it by squaring, n times); 0: pow
+//   LIT_POWER             where defined, the fragment stage's highlightPower(x) for the one
+//                         shininess its meshes share (none is sent)
 //   LIT_SEND              statements that fill the per-light varyings below (this stage)
 //   LIT_SHADE             statements that add up every light (the fragment stage)
 // A light's constants (attenuation, cone, and its colours where the scene keeps them fixed) are
@@ -32,7 +34,9 @@
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec4 sceneColour; // rgb: emission and the global ambient's share; a: the diffuse alpha
+#ifndef LIT_POWER
 varying float shininess;
+#endif
 varying vec3 toLight[LIT_LIGHTS];
 #if LIT_MATERIAL
 varying vec3 materialAmbient;
@@ -77,7 +81,9 @@ void main()
     eyePosition = vec3(gl_ModelViewMatrix * objectVertex);
     eyeNormal = gl_NormalMatrix * objectNormal;
     sceneColour = vec4(gl_FrontLightModelProduct.sceneColor.rgb, gl_FrontMaterial.diffuse.a);
+#ifndef LIT_POWER
     shininess = max(gl_FrontMaterial.shininess, 1.0);
+#endif
 #if LIT_MATERIAL
     materialAmbient = gl_FrontMaterial.ambient.rgb;
     materialDiffuse = gl_FrontMaterial.diffuse.rgb;

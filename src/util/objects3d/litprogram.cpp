@@ -73,8 +73,23 @@ static void putRgb(TextOut* out, const Vec4& colour)
     put(out, ")");
 }
 
+// The statements of highlightPower(x) for a whole exponent: x squared once per bit (x holds x to
+// the power 2^i at bit i) and multiplied in where the bit is set.
+static void putPower(TextOut* out, int exponent)
+{
+    bool started = false;
+    for (int bit = 0; (exponent >> bit) != 0; bit++) {
+        if (bit > 0) put(out, "x *= x; ");
+        if ((exponent >> bit) & 1) {
+            put(out, started ? "p *= x; " : "float p = x; ");
+            started = true;
+        }
+    }
+    put(out, "return p;");
+}
+
 bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                       int shininessBits, char* out, int size)
+                       int shininessBits, int builtInShininess, char* out, int size)
 {
     static const Light DARK;
     if (count < 1 || !lights) {
@@ -160,6 +175,12 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
     if (shininessBits < 0 || shininessBits > LIT_MAX_SHININESS_BITS) shininessBits = LIT_POW_SHININESS;
     put(&all, "#define LIT_SHININESS_BITS %i\n", shininessBits);
     put(&all, "#define LIT_SEND %s\n#define LIT_SHADE %s\n", send, shade);
+    if (litShininessBits((float)builtInShininess) != LIT_POW_SHININESS) {
+        // As the vertex stage clamps it for the others: at least 1.
+        put(&all, "#define LIT_POWER ");
+        putPower(&all, builtInShininess > 1 ? builtInShininess : 1);
+        put(&all, "\n");
+    }
     return all.fits;
 }
 
@@ -173,13 +194,19 @@ static ShaderProgram* programFor(const char* defines)
 }
 
 ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                          int shininessBits)
+                          int shininessBits, int builtInShininess)
 {
     char defines[LIT_DEFINES_BYTES];
-    if (!litProgramDefines(lights, count, fixedColours, fixedAmbientSpecular, shininessBits, defines,
-                           (int)sizeof defines))
+    if (!litProgramDefines(lights, count, fixedColours, fixedAmbientSpecular, shininessBits, builtInShininess,
+                           defines, (int)sizeof defines))
         FATAL("The lighting program for %i lights does not fit its defines", count);
     return programFor(defines);
+}
+
+// A material whose specular colour is black shows no highlight, whatever its shininess.
+static bool showsHighlight(const Material& material)
+{
+    return material.specular[0] != 0.0f || material.specular[1] != 0.0f || material.specular[2] != 0.0f;
 }
 
 void litMaterialPrograms(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
@@ -188,11 +215,23 @@ void litMaterialPrograms(const Light* lights, int count, unsigned fixedColours, 
     programs->resize(materials.size());
     for (size_t i = 0; i < materials.size(); i++) {
         const int bits = litShininessBits(materials[i].shininess);
-        // Materials whose shininess needs as many bits share a program: look it up once.
-        size_t same = 0;
-        while (same < i && litShininessBits(materials[same].shininess) != bits) same++;
-        (*programs)[i] =
-            same < i ? (*programs)[same] : litProgram(lights, count, fixedColours, fixedAmbientSpecular, bits);
+        // Materials whose shininess needs as many bits share a program: made at the first of them.
+        size_t first = 0;
+        while (first < i && litShininessBits(materials[first].shininess) != bits) first++;
+        if (first < i) {
+            (*programs)[i] = (*programs)[first];
+            continue;
+        }
+        // Where the highlights among them all have one shininess, it is built in.
+        int shown = LIT_NO_BUILT_IN_SHININESS;
+        bool one = bits != LIT_POW_SHININESS;
+        for (size_t j = i; j < materials.size() && one; j++) {
+            if (litShininessBits(materials[j].shininess) != bits || !showsHighlight(materials[j])) continue;
+            if (shown != LIT_NO_BUILT_IN_SHININESS && shown != (int)materials[j].shininess) one = false;
+            shown = (int)materials[j].shininess;
+        }
+        (*programs)[i] = litProgram(lights, count, fixedColours, fixedAmbientSpecular, bits,
+                                    one ? shown : LIT_NO_BUILT_IN_SHININESS);
     }
 }
 

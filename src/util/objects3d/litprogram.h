@@ -16,7 +16,9 @@
 // with pow, which costs a software rasteriser a logarithm and an exponential at every pixel for
 // every light; n from 1 to 8 by squaring, once per bit, for whole numbers below 2^n (every mesh
 // drawn with the program must have such a shininess: see litShininessBits), so a program for
-// fewer bits squares fewer times.
+// fewer bits squares fewer times. `builtInShininess` (a whole number from 0 to 128) goes further:
+// the squarings and products its bits need are built in, and every mesh drawn with the program
+// must have it or show no highlight (a black specular colour).
 #pragma once
 
 #include <vector>
@@ -25,15 +27,22 @@ struct Light;
 struct Material;
 class ShaderProgram;
 
-enum { LIT_MAX_LIGHTS = 8, LIT_DEFINES_BYTES = 4096, LIT_POW_SHININESS = 0, LIT_MAX_SHININESS_BITS = 8 };
+enum {
+    LIT_MAX_LIGHTS = 8,
+    LIT_DEFINES_BYTES = 4096,
+    LIT_POW_SHININESS = 0,
+    LIT_MAX_SHININESS_BITS = 8,
+    LIT_NO_BUILT_IN_SHININESS = -1
+};
 
 ShaderProgram* litProgram(const Light* lights, int count, unsigned fixedColours = 0,
-                          unsigned fixedAmbientSpecular = 0, int shininessBits = LIT_POW_SHININESS);
+                          unsigned fixedAmbientSpecular = 0, int shininessBits = LIT_POW_SHININESS,
+                          int builtInShininess = LIT_NO_BUILT_IN_SHININESS);
 
 // The defines that make the program for these lights (both stages get the same text). At most
 // LIT_MAX_LIGHTS are shaded; no lights (count 0) is one dark light. False when `size` is too small.
 bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
-                       int shininessBits, char* out, int size);
+                       int shininessBits, int builtInShininess, char* out, int size);
 
 // The bits a shininess needs: 1 to 8 for a whole number from 0 to 128 (OpenGL's range; 0 is
 // raised as 1 is), LIT_POW_SHININESS for any other.
@@ -43,6 +52,7 @@ int litShininessBits(float shininess);
 int litShininessBits(const Material* materials, int count);
 
 // programs[i]: the program for these lights and the bits materials[i]'s shininess needs, for
-// Objects3D::plainShaders. Materials that need as many bits share a program.
+// Objects3D::plainShaders. Materials that need as many bits share a program, which builds in
+// their shininess where all those with a highlight have the same one.
 void litMaterialPrograms(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
                          const std::vector<Material>& materials, std::vector<ShaderProgram*>* programs);
