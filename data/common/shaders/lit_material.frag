@@ -162,7 +162,7 @@ void main()
     if (!gl_FrontFacing)
         n = -n;
     toViewer = normalize(-eyePosition);
-#if LIT_SHININESS_BITS && !defined(LIT_POWER)
+#if LIT_SHININESS_BITS
     splitShininess();
 #endif
     LIT_SHADE

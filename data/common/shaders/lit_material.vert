@@ -12,7 +12,7 @@
 //   LIT_SHININESS_BITS    n > 0 when every material's shininess is a whole number below 2^n (the
 //                         fragment stage raises the highlight to it by squaring, n times); 0: pow
 //   LIT_POWER             where defined, the fragment stage's highlightPower(x) for the one
-//                         shininess its meshes share (none is sent)
+//                         shininess its meshes share (none is sent; LIT_SHININESS_BITS is 0)
 //   LIT_SEND              statements that fill the per-light varyings below (this stage)
 //   LIT_SHADE             statements that add up every light (the fragment stage)
 // A light's constants (attenuation, cone, and its colours where the scene keeps them fixed) are

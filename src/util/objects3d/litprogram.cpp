@@ -172,10 +172,12 @@ bool litProgramDefines(const Light* lights, int count, unsigned fixedColours, un
         colourLights);
     put(&all, "#define LIT_PRODUCT_LIGHTS %i\n#define LIT_DIFFUSE_LIGHTS %i\n#define LIT_SPOT_LIGHTS %i\n",
         productLights, diffuseLights, spotLights);
-    if (shininessBits < 0 || shininessBits > LIT_MAX_SHININESS_BITS) shininessBits = LIT_POW_SHININESS;
+    const bool builtIn = builtInShininess >= 0 && builtInShininess <= 128;
+    // A built-in shininess needs no bits split at every pixel.
+    if (builtIn || shininessBits < 0 || shininessBits > LIT_MAX_SHININESS_BITS) shininessBits = LIT_POW_SHININESS;
     put(&all, "#define LIT_SHININESS_BITS %i\n", shininessBits);
     put(&all, "#define LIT_SEND %s\n#define LIT_SHADE %s\n", send, shade);
-    if (litShininessBits((float)builtInShininess) != LIT_POW_SHININESS) {
+    if (builtIn) {
         // As the vertex stage clamps it for the others: at least 1.
         put(&all, "#define LIT_POWER ");
         putPower(&all, builtInShininess > 1 ? builtInShininess : 1);
@@ -212,27 +214,26 @@ static bool showsHighlight(const Material& material)
 void litMaterialPrograms(const Light* lights, int count, unsigned fixedColours, unsigned fixedAmbientSpecular,
                          const std::vector<Material>& materials, std::vector<ShaderProgram*>* programs)
 {
-    programs->resize(materials.size());
-    for (size_t i = 0; i < materials.size(); i++) {
-        const int bits = litShininessBits(materials[i].shininess);
-        // Materials whose shininess needs as many bits share a program: made at the first of them.
-        size_t first = 0;
-        while (first < i && litShininessBits(materials[first].shininess) != bits) first++;
-        if (first < i) {
-            (*programs)[i] = (*programs)[first];
-            continue;
-        }
-        // Where the highlights among them all have one shininess, it is built in.
-        int shown = LIT_NO_BUILT_IN_SHININESS;
-        bool one = bits != LIT_POW_SHININESS;
-        for (size_t j = i; j < materials.size() && one; j++) {
-            if (litShininessBits(materials[j].shininess) != bits || !showsHighlight(materials[j])) continue;
-            if (shown != LIT_NO_BUILT_IN_SHININESS && shown != (int)materials[j].shininess) one = false;
-            shown = (int)materials[j].shininess;
-        }
-        (*programs)[i] = litProgram(lights, count, fixedColours, fixedAmbientSpecular, bits,
-                                    one ? shown : LIT_NO_BUILT_IN_SHININESS);
+    // Materials whose shininess needs as many bits share a program. It builds their shininess in
+    // where all of them that show a highlight have the same one (the pow group has none to build).
+    enum { GROUPS = LIT_MAX_SHININESS_BITS + 1 };
+    bool used[GROUPS] = {}, mixed[GROUPS] = {};
+    int shown[GROUPS];
+    for (int bits = 0; bits < GROUPS; bits++) shown[bits] = LIT_NO_BUILT_IN_SHININESS;
+    for (const Material& material : materials) {
+        const int bits = litShininessBits(material.shininess);
+        used[bits] = true;
+        if (bits == LIT_POW_SHININESS || !showsHighlight(material)) continue;
+        if (shown[bits] != LIT_NO_BUILT_IN_SHININESS && shown[bits] != (int)material.shininess) mixed[bits] = true;
+        shown[bits] = (int)material.shininess;
     }
+    ShaderProgram* group[GROUPS] = {};
+    for (int bits = 0; bits < GROUPS; bits++)
+        if (used[bits])
+            group[bits] = litProgram(lights, count, fixedColours, fixedAmbientSpecular, bits,
+                                     mixed[bits] ? LIT_NO_BUILT_IN_SHININESS : shown[bits]);
+    programs->resize(materials.size());
+    for (size_t i = 0; i < materials.size(); i++) (*programs)[i] = group[litShininessBits(materials[i].shininess)];
 }
 
 int litShininessBits(float shininess)
