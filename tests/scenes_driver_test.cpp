@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "util/data/data.h"
+#include "util/fbo/fbo.h"
 #include "util/music/audio.h"
 #include "util/music/music.h"
 #include "test_support.h"
@@ -139,6 +140,7 @@ static std::vector<std::string> s_drawn;
 class RecordingScene : public Template {
 public:
     std::string name;
+    bool defers = false; // leaves its light for later
     explicit RecordingScene(const char* sceneName) : name(sceneName) {}
     void init() override {}
     void draw() override
@@ -147,7 +149,10 @@ public:
         EXPECT_EQ(width, 1024);
         EXPECT_EQ(height, 768);
         s_drawn.push_back(name);
+        underlayPending = defers;
+        drawUnderlayHere();
     }
+    void drawUnderlay() override { s_drawn.push_back("under:" + name); }
 };
 
 class FrameScenes : public testing::Test {
@@ -184,9 +189,11 @@ protected:
     }
     void add(const char* name, float start, float end)
     {
+        static Fbo* shared = new Fbo();
         Template* scene = new RecordingScene(name);
         scene->startTime = start;
         scene->endTime = end;
+        scene->fbo = shared;
         scenes.push_back(scene);
     }
     std::string frameAt(double seconds)
@@ -210,4 +217,20 @@ TEST_F(FrameScenes, InclusiveWindowsInListOrder)
     EXPECT_FLOAT_EQ(music->getTime(), 136.0f);
     EXPECT_EQ(frameAt(1.01), "Spacexplosion MIDILights ");
     for (Template* s : scenes) EXPECT_EQ(s->keys, &keys);
+}
+
+TEST_F(FrameScenes, LightLeftForLaterGoesToTheNextSceneDrawnOnlyIfItTakesIt)
+{
+    RecordingScene* particles = (RecordingScene*)scenes[1];
+    particles->defers = true;
+    scenes[2]->takesUnderlay = true;
+    EXPECT_EQ(frameAt(1.01), "Spacexplosion MIDILights under:Spacexplosion ");
+    scenes[2]->takesUnderlay = false;
+    EXPECT_EQ(frameAt(1.01), "Spacexplosion under:Spacexplosion MIDILights ");
+    scenes[2]->startTime = 140.0f; // nothing after it this frame
+    EXPECT_EQ(frameAt(1.01), "Spacexplosion under:Spacexplosion ");
+    for (Template* s : scenes) {
+        EXPECT_FALSE(s->underlayPending);
+        EXPECT_EQ(s->underlay, nullptr);
+    }
 }

@@ -404,6 +404,77 @@ TEST_F(SpacexplosionFrames, EndsOfBothWindowsAtTheSongsTempo)
     EXPECT_LT(second.sum[1] / pixels, 128.0);
 }
 
+// An opaque square over the middle of the shared picture, drawn the way the keyboard is: into the
+// shared Fbo without clearing it, depth tested, then the light left to it. Notes the state the
+// light leaves behind.
+class CoverScene : public Template {
+public:
+    GLfloat depthRange[2] = {-1, -1};
+    GLboolean depthMask = GL_FALSE, blending = GL_TRUE;
+    GLint depthFunc = 0, framebuffer = -1, viewport[4] = {0, 0, 0, 0};
+    GLfloat modelView[16] = {};
+    void init() override
+    {
+        takesUnderlay = true;
+        texture2D = false;
+    }
+    void draw() override
+    {
+        fbo->bindForDrawing(false);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glColor3f(0.2f, 0.3f, 0.4f);
+        glRectf(-0.3f, -0.3f, 0.3f, 0.3f);
+        drawUnderlayHere();
+        glGetFloatv(GL_DEPTH_RANGE, depthRange);
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+        glGetBooleanv(GL_BLEND, &blending);
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+        glPopAttrib();
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    }
+};
+
+TEST_F(SpacexplosionFrames, LeftToAnOpaqueSceneTheLightLandsOnlyWhereThatLeavesThePictureBare)
+{
+    srand(1);
+    addScene(136, 168);
+    CoverScene* cover = new CoverScene();
+    cover->startTime = 136;
+    cover->endTime = 168;
+    cover->fbo = s_fbo;
+    cover->init();
+    scenes.push_back(cover);
+    for (int i = 1; i < 40; i++) frameAt(140.0 + i * 0.25, 0.05f);
+    // The same frame with the cloud drawn before the square and with the cloud left to it.
+    cover->takesUnderlay = false;
+    frameAt(150.0, 0.0f);
+    Bytes first = readFbo(s_fbo);
+    cover->takesUnderlay = true;
+    frameAt(150.0, 0.0f);
+    Bytes left = readFbo(s_fbo);
+    savePicture("spacexplosion_under_cover.png", left);
+    EXPECT_TRUE(first == left) << "see spacexplosion_under_cover.png";
+    const uint8_t* middle = &left[((size_t)WINDOW_HEIGHT / 2 * WINDOW_WIDTH + WINDOW_WIDTH / 2) * 3];
+    EXPECT_EQ(middle[2], 102); // the square's blue, 0.4
+    EXPECT_GT(factsOf(left).litShare, 0.09 + 0.03) << "the square (9 %) and the cloud around it";
+
+    // What the square set is as it was after the light.
+    EXPECT_EQ(cover->depthRange[0], 0.0f);
+    EXPECT_EQ(cover->depthRange[1], 1.0f);
+    EXPECT_TRUE(cover->depthMask);
+    EXPECT_FALSE(cover->blending);
+    EXPECT_EQ(cover->depthFunc, GL_LESS);
+    EXPECT_EQ(cover->framebuffer, (GLint)s_fbo->framebufferId);
+    EXPECT_EQ(cover->viewport[2], s_fbo->width);
+    for (int i = 0; i < 16; i++) EXPECT_EQ(cover->modelView[i], i % 5 == 0 ? 1.0f : 0.0f);
+}
+
 // >> failures
 TEST_F(SpacexplosionFrames, MissingPointParametersWarnOnceAndDrawABlackFbo)
 {

@@ -229,17 +229,36 @@ void Demo::onKey(bool pressed, int key)
     keyStateSet(&keys, pressed, key);
 }
 
+void drawUnderlayAlone(Template* scene, int row)
+{
+    frameStatsUnderlayBegin(row);
+    scene->fbo->bindForDrawing(false);
+    scene->drawUnderlay();
+    glPopAttrib();
+    fboBindScreen();
+    frameStatsUnderlayEnd();
+    CHECK_GL();
+}
+
 uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
                           int height)
 {
     uint32_t drawn = 0;
+    Template* pending = nullptr; // a scene's light left for the next scene
+    int pendingRow = -1;
     for (size_t row = 0; row < scenes.size(); row++) {
         Template* scene = scenes[row];
         float t = music->getTime(); // read afresh for every scene
         if (t < scene->startTime || t > scene->endTime) continue;
+        if (pending && !scene->takesUnderlay) {
+            drawUnderlayAlone(pending, pendingRow);
+            pending = nullptr;
+        }
         if (row < 32) drawn |= 1u << row;
         frameStatsSceneBegin((int)row);
         scene->keys = keys;
+        scene->underlay = pending;
+        scene->underlayRow = pendingRow;
         CHECK_GL();
         scene->applyState();
         CHECK_GL();
@@ -248,7 +267,12 @@ uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, co
         scene->draw();
         CHECK_GL();
         frameStatsSceneEnd((int)row);
+        scene->underlay = nullptr;
+        pending = scene->underlayPending ? scene : nullptr;
+        pendingRow = (int)row;
+        scene->underlayPending = false;
     }
+    if (pending) drawUnderlayAlone(pending, pendingRow);
     return drawn;
 }
 

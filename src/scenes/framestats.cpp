@@ -34,6 +34,13 @@ static struct {
     bool queriesMade;
     GLuint queries[QUERY_FRAMES][FRAME_STATS_MAX_ROWS];
     uint32_t pending[QUERY_FRAMES]; // rows with a query issued in that slot, not yet read
+    // A scene's underlay drawn inside another scene's draw (or alone between scenes) is timed
+    // apart, for its own row, and the rest of the other scene's draw by a second query.
+    GLuint splitQueries[QUERY_FRAMES][2];
+    int splitRows[QUERY_FRAMES][2];
+    uint8_t splitPending[QUERY_FRAMES]; // bit i: splitQueries[slot][i] issued, not yet read
+    int drawingRow;                     // the row whose query is running, or -1
+    bool splitting;                     // between frameStatsUnderlayBegin and End
     int slot;
     uint64_t gpuNs[FRAME_STATS_MAX_ROWS];
     int gpuFrames[FRAME_STATS_MAX_ROWS];
@@ -120,6 +127,13 @@ static void readQueries(int slot)
         s_stats.gpuFrames[row]++;
     }
     s_stats.pending[slot] = 0;
+    for (int i = 0; i < 2; i++) {
+        if (!(s_stats.splitPending[slot] & (1u << i))) continue;
+        GLuint64 ns = 0;
+        glGetQueryObjectui64v(s_stats.splitQueries[slot][i], GL_QUERY_RESULT, &ns);
+        s_stats.gpuNs[s_stats.splitRows[slot][i]] += ns;
+    }
+    s_stats.splitPending[slot] = 0;
 }
 
 void frameStatsFrameBegin()
@@ -130,7 +144,9 @@ void frameStatsFrameBegin()
         s_stats.queriesMade = true;
         s_stats.timers = GLEW_ARB_timer_query != 0;
         if (s_stats.timers) glGenQueries(QUERY_FRAMES * FRAME_STATS_MAX_ROWS, &s_stats.queries[0][0]);
+        if (s_stats.timers) glGenQueries(QUERY_FRAMES * 2, &s_stats.splitQueries[0][0]);
     }
+    s_stats.drawingRow = -1;
     if (s_stats.timers) readQueries(s_stats.slot);
 }
 
@@ -138,6 +154,7 @@ void frameStatsSceneBegin(int row)
 {
     if (!s_stats.timers || row < 0 || row >= FRAME_STATS_MAX_ROWS) return;
     glBeginQuery(GL_TIME_ELAPSED, s_stats.queries[s_stats.slot][row]);
+    s_stats.drawingRow = row;
 }
 
 void frameStatsSceneEnd(int row)
@@ -145,6 +162,33 @@ void frameStatsSceneEnd(int row)
     if (!s_stats.timers || row < 0 || row >= FRAME_STATS_MAX_ROWS) return;
     glEndQuery(GL_TIME_ELAPSED);
     s_stats.pending[s_stats.slot] |= 1u << row;
+    s_stats.drawingRow = -1;
+}
+
+void frameStatsUnderlayBegin(int row)
+{
+    const int slot = s_stats.slot;
+    // Queries do not nest: the running one stops here and its row's time goes on after End.
+    // One underlay a frame is told apart; a second one counts with the scene that draws it.
+    if (!s_stats.timers || row < 0 || row >= FRAME_STATS_MAX_ROWS || s_stats.splitPending[slot]) return;
+    if (s_stats.drawingRow >= 0) glEndQuery(GL_TIME_ELAPSED);
+    glBeginQuery(GL_TIME_ELAPSED, s_stats.splitQueries[slot][0]);
+    s_stats.splitRows[slot][0] = row;
+    s_stats.splitPending[slot] = 1;
+    s_stats.splitting = true;
+}
+
+void frameStatsUnderlayEnd()
+{
+    if (!s_stats.splitting) return;
+    const int slot = s_stats.slot;
+    s_stats.splitting = false;
+    glEndQuery(GL_TIME_ELAPSED);
+    if (s_stats.drawingRow < 0) return;
+    s_stats.pending[slot] |= 1u << s_stats.drawingRow;
+    glBeginQuery(GL_TIME_ELAPSED, s_stats.splitQueries[slot][1]);
+    s_stats.splitRows[slot][1] = s_stats.drawingRow;
+    s_stats.splitPending[slot] |= 2;
 }
 
 void frameStatsFrameEnd(uint32_t activeRows)

@@ -54,6 +54,10 @@ void frameStatsArchiveTime(uint64_t nanoseconds);
 void frameStatsFrameBegin();
 void frameStatsSceneBegin(int row);
 void frameStatsSceneEnd(int row);
+// Around a row's underlay drawn inside another row's draw, or alone between draws: its GPU time
+// counts for `row`, not for the row that draws it.
+void frameStatsUnderlayBegin(int row);
+void frameStatsUnderlayEnd();
 void frameStatsFrameEnd(uint32_t activeRows);
 
 // >> report

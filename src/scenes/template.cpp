@@ -2,6 +2,7 @@
 #include "scenes/template.h"
 
 #include "platform/report.h"                  // CHECK_GL, FATAL_LOCATION
+#include "scenes/framestats.h"                // frameStatsUnderlayBegin, frameStatsUnderlayEnd
 #include "util/shaderprogram/shaderprogram.h" // ShaderProgram::unbindAll
 #include <GL/glu.h>                           // gluPerspective
 
@@ -79,4 +80,12 @@ void Template::resize(int newWidth, int newHeight)
     gluPerspective(VIEW_FIELD_OF_VIEW, VIEW_ASPECT, VIEW_NEAR, VIEW_FAR);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+void Template::drawUnderlayHere()
+{
+    if (!underlay) return;
+    frameStatsUnderlayBegin(underlayRow);
+    underlay->drawUnderlay();
+    frameStatsUnderlayEnd();
 }

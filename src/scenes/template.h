@@ -104,6 +104,22 @@ public:
     // init draws in the same order. Loads nothing. The base version does nothing.
     virtual void rewind() {}
 
+    // Light left for later. A scene that only adds light onto the shared Fbo it has just cleared
+    // (blend one, one) may set `underlayPending` in draw instead of drawing it, and draw it in
+    // drawUnderlay, into the bound shared Fbo. The driver hands it to the next scene drawn if that
+    // one `takesUnderlay` (it paints opaque geometry into the shared Fbo without clearing it): that
+    // scene calls drawUnderlayHere right after its geometry, which the light is depth
+    // tested against, so it is added only where the geometry left the picture bare (everywhere
+    // else the geometry would have painted over it). Otherwise the driver draws it at once.
+    // drawUnderlay leaves no program bound and every other state as it found it.
+    bool underlayPending = false;   // set by draw, cleared by the driver
+    bool takesUnderlay = false;     // a switch, like the render switches
+    Template* underlay = nullptr;   // set by the driver for the draw of a scene that takes it
+    int underlayRow = -1;           // its timeline row, for the frame-time report
+    virtual void drawUnderlay() {}
+    // For a scene that takes one: draws the underlay handed over, if any, timed for its own row.
+    void drawUnderlayHere();
+
     // Sets the light model, blending function, depth function, the sixteen switches and the shade
     // model; identity model-view matrix, no texture bound, no shader program active.
     void applyState();

@@ -201,6 +201,7 @@ static void placeKeyboard(Objects3D* model)
 
 void MIDILights::init()
 {
+    takesUnderlay = true; // opaque, drawn over the shared picture without clearing it
     glowBuffer = new Fbo();
     haloBuffer = new Fbo();
     if (!wallTexture.load(MIDI_LIGHTS_WALL, GL_LINEAR, GL_LINEAR, true, true)) FATAL_LOCATION();
@@ -316,6 +317,8 @@ void MIDILights::draw()
     fbo->bindForDrawing(false);
     renderKeyboard(&keyboard, false);
     renderKeyboard(&pressedKeyboard, true);
+    // The particles under the keyboard, added where it left the picture bare.
+    drawUnderlayHere();
 
     glPopAttrib();
 

@@ -147,35 +147,13 @@ void Spacexplosion::draw()
     fbo->bindForDrawing(true);
     // Without the extension the scene holds no texture and no program: the Fbo stays black.
     if (billboard) {
-        glBlendFunc(GL_ONE, GL_ONE);
-        glActiveTextureARB(GL_TEXTURE0_ARB);
-        glBindTexture(GL_TEXTURE_2D, particle->textureId);
-
-        GLfloat modelView[16];
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-        float right[3], up[3];
-        spacexplosionCameraAxes(modelView, right, up);
-        billboard->bind();
-        billboard->setUniform3fv("right", right);
-        billboard->setUniform3fv("up", up);
-        billboard->setUniform1f("size", SPRITE_SIZE);
-
-        // Four corners at the particle's position; the program spreads them by texture coordinate.
-        // One array draw: sent a vertex at a time, the 60000 corners cost the driver's thread
-        // more than the rasteriser's threads spend on a whole window's vertices.
+        glGetFloatv(GL_MODELVIEW_MATRIX, camera);
         spacexplosionQuadArrays(s_spacexplosion.particles, SPACEXPLOSION_PARTICLES, &quads);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glEnableClientState(GL_COLOR_ARRAY);
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glClientActiveTextureARB(GL_TEXTURE0_ARB);
-        glVertexPointer(3, GL_FLOAT, 0, quads.positions.data());
-        glColorPointer(3, GL_FLOAT, 0, quads.colours.data());
-        glTexCoordPointer(2, GL_FLOAT, 0, quads.texCoords.data());
-        glDrawArrays(GL_QUADS, 0, 4 * SPACEXPLOSION_PARTICLES);
-        glDisableClientState(GL_VERTEX_ARRAY);
-        glDisableClientState(GL_COLOR_ARRAY);
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        // What the last corner leaves current, as one sent at a time would.
+        // The particles only add light to the black picture: where the keyboard drawn next paints
+        // over them they would be lost, so they are drawn after it, only where it left black.
+        underlayPending = true;
+        // What the last corner leaves current, as one sent at a time would; the keyboard's
+        // materials follow the current colour.
         const Particle& last = s_spacexplosion.particles[SPACEXPLOSION_PARTICLES - 1];
         glColor4f(last.colour[0], last.colour[1], last.colour[2], 1.0f);
         glTexCoord2f(0.0f, 1.0f);
@@ -183,6 +161,68 @@ void Spacexplosion::draw()
     glPopAttrib();
     fboBindScreen();
     CHECK_GL();
+    CHECK_GL();
+}
+
+void Spacexplosion::drawUnderlay()
+{
+    if (!billboard) return;
+    // Everything the scene drawing over the picture has set is put back afterwards.
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluPerspective(FIELD_OF_VIEW, spacexplosionAspect(width, height), NEAR_PLANE, FAR_PLANE);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadMatrixf(camera);
+    glViewport(0, 0, fbo->width, fbo->height);
+
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    // Every particle lies at the far plane: it passes only where nothing was drawn since the
+    // clear, and writes no depth.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_FALSE);
+    glDepthRange(1.0, 1.0);
+
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, particle->textureId);
+    float right[3], up[3];
+    spacexplosionCameraAxes(camera, right, up);
+    billboard->bind();
+    billboard->setUniform3fv("right", right);
+    billboard->setUniform3fv("up", up);
+    billboard->setUniform1f("size", SPRITE_SIZE);
+
+    // Four corners at the particle's position; the program spreads them by texture coordinate.
+    // One array draw: sent a vertex at a time, the 60000 corners cost the driver's thread
+    // more than the rasteriser's threads spend on a whole window's vertices.
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glClientActiveTextureARB(GL_TEXTURE0_ARB);
+    glVertexPointer(3, GL_FLOAT, 0, quads.positions.data());
+    glColorPointer(3, GL_FLOAT, 0, quads.colours.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, quads.texCoords.data());
+    glDrawArrays(GL_QUADS, 0, 4 * SPACEXPLOSION_PARTICLES);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    ShaderProgram::unbindAll();
+
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
     CHECK_GL();
 }
 

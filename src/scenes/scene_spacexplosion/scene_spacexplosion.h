@@ -5,7 +5,9 @@
 // one, one). The four corners of each sprite arrive at the particle's position and the shared
 // `billboard` program spreads them along the camera axes. The camera looks at the origin from
 // (beat, 0, 60), so it slides along x as the song goes on. The scene clears the shared Fbo and
-// draws into it; the screen shows it only through the sound-system scene.
+// draws into it; the screen shows it only through the sound-system scene. The particles are left
+// for later (drawUnderlay): the keyboard drawn next over the picture adds them only where it
+// leaves it bare, and without it the driver draws them straight after.
 //
 // Shared by every instance: the particle pool and the burst clock (seconds of frame steps while
 // an instance is drawn). The clock restarts the burst from the origin at BURST_SECONDS; the
@@ -53,9 +55,11 @@ public:
     Texture* particle = nullptr;        // the sprite image; null after the extension warning
     ShaderProgram* billboard = nullptr; // the shared billboard program; null likewise
     SpacexplosionQuads quads;           // this frame's corners, kept to reuse their storage
+    float camera[16] = {};              // this frame's model-view matrix, for drawUnderlay
 
     void init() override;
     void draw() override;
+    void drawUnderlay() override;
     void rewind() override;
     void resize(int width, int height) override;
 };
