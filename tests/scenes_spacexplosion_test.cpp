@@ -148,6 +148,43 @@ TEST(SpacexplosionQuads, FourCornersPerParticleInTheOrderTheyWereSentOneByOne)
     }
 }
 
+TEST(SpacexplosionSplit, PointsOnlyWhereTheWholeSpriteFitsTheViewAndTheLargestPoint)
+{
+    // Clip coordinates are the position with w = 1: a 100 x 100 view, sprites 10 pixels wide.
+    SpacexplosionView view = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, 10.0f, 100, 100, 64.0f};
+    Particle particles[6] = {
+        {{0, 0, 0}, {0, 0, 0}, {0.1f, 0.2f, 0.3f}},    // the middle: a point
+        {{0.85f, 0, 0}, {0, 0, 0}, {1, 1, 1}},         // its sprite reaches x = 98.75: a point
+        {{0.95f, 0, 0}, {0, 0, 0}, {0.4f, 0.5f, 0.6f}}, // past the right edge: a quad
+        {{0, -0.95f, 0}, {0, 0, 0}, {1, 1, 1}},        // past the bottom: a quad
+        {{0, 0, 1.5f}, {0, 0, 0}, {1, 1, 1}},          // beyond the far plane: a quad
+        {{-0.5f, 0.5f, -0.5f}, {0, 0, 0}, {0.7f, 0.8f, 0.9f}}, // a point
+    };
+    SpacexplosionBatches batches;
+    spacexplosionSplit(particles, 6, view, &batches);
+    EXPECT_EQ(batches.pointPositions, (std::vector<float>{0, 0, 0, 0.85f, 0, 0, -0.5f, 0.5f, -0.5f}));
+    EXPECT_EQ(batches.pointColours, (std::vector<float>{0.1f, 0.2f, 0.3f, 1, 1, 1, 0.7f, 0.8f, 0.9f}));
+    ASSERT_EQ(batches.quadParticles.size(), 3u);
+    EXPECT_EQ(batches.quadParticles[0].colour[0], 0.4f);
+    EXPECT_EQ(batches.quads.positions.size(), 3u * 12);
+    EXPECT_EQ(batches.quads.positions[0], 0.95f);
+
+    // Sprites wider than the driver's largest point, and particles behind the eye (w = -z),
+    // are quads; the storage is reused.
+    view.largestPoint = 8.0f;
+    spacexplosionSplit(particles, 6, view, &batches);
+    EXPECT_TRUE(batches.pointPositions.empty());
+    EXPECT_EQ(batches.quadParticles.size(), 6u);
+    view.largestPoint = 64.0f;
+    const float behind[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, -1, 0, 0, 0, 0};
+    memcpy(view.modelViewProjection, behind, sizeof behind);
+    Particle depths[2] = {{{0, 0, -0.5f}, {0, 0, 0}, {1, 1, 1}}, {{0, 0, 0.5f}, {0, 0, 0}, {1, 1, 1}}};
+    spacexplosionSplit(depths, 2, view, &batches);
+    EXPECT_EQ(batches.pointPositions, (std::vector<float>{0, 0, -0.5f}));
+    ASSERT_EQ(batches.quadParticles.size(), 1u);
+    EXPECT_EQ(batches.quadParticles[0].position[2], 0.5f);
+}
+
 TEST(SpacexplosionProjection, HeightZeroCountsAsOne)
 {
     EXPECT_FLOAT_EQ(spacexplosionAspect(640, 0), 640.0f);
@@ -402,6 +439,32 @@ TEST_F(SpacexplosionFrames, EndsOfBothWindowsAtTheSongsTempo)
     const double pixels = WINDOW_WIDTH * WINDOW_HEIGHT;
     EXPECT_LT(first.sum[1] / pixels, 128.0);
     EXPECT_LT(second.sum[1] / pixels, 128.0);
+}
+
+TEST_F(SpacexplosionFrames, PointSpritesDrawTheCloudAsItsQuadsDo)
+{
+    srand(1);
+    Spacexplosion* scene = addScene(136, 168);
+    for (int i = 1; i < 40; i++) frameAt(140.0 + i * 0.25, 0.05f);
+    frameAt(150.0, 0.0f);
+    Bytes points = readFbo(s_fbo);
+    EXPECT_EQ(scene->batches.pointPositions.size(), 3u * SPACEXPLOSION_PARTICLES);
+    scene->largestPoint = 0.0f; // every particle a quad
+    frameAt(150.0, 0.0f);
+    EXPECT_EQ(scene->batches.quadParticles.size(), (size_t)SPACEXPLOSION_PARTICLES);
+    Bytes quads = readFbo(s_fbo);
+    savePicture("spacexplosion_points.png", points);
+    savePicture("spacexplosion_quads.png", quads);
+    ASSERT_EQ(points.size(), quads.size());
+    double sum = 0;
+    int worst = 0;
+    for (size_t i = 0; i < points.size(); i++) {
+        int d = abs((int)points[i] - (int)quads[i]);
+        sum += d;
+        worst = std::max(worst, d);
+    }
+    EXPECT_LT(sum / (double)points.size(), 0.05) << "see spacexplosion_points.png";
+    EXPECT_LE(worst, 24) << "see spacexplosion_points.png";
 }
 
 // An opaque square over the middle of the shared picture, drawn the way the keyboard is: into the

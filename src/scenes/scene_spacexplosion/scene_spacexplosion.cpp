@@ -6,6 +6,7 @@
 #include "scenes/shaderset.h"                 // ShaderSet::billboard
 #include "util/fbo/fbo.h"                     // bindForDrawing
 #include "util/music/music.h"                 // getTime
+#include "util/objects3d/camera.h"            // multiplyMatrices
 #include "util/shaderprogram/shaderprogram.h" // bind, setUniform3fv, setUniform1f
 #include "util/texture/texture.h"             // Texture
 #include <GL/glu.h>                           // gluPerspective, gluLookAt
@@ -114,10 +115,14 @@ void Spacexplosion::init()
         FATAL_LOCATION();
     }
     billboard = shaders->billboard;
+    points = new ShaderProgram(SPACEXPLOSION_POINT_VERTEX, SPACEXPLOSION_POINT_FRAGMENT);
 
     GLfloat largest = 1.0f;
     glGetFloatv(GL_POINT_SIZE_MAX_ARB, &largest);
     glPointSize(largest);
+    GLfloat sizeRange[2] = {1.0f, 1.0f};
+    glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, sizeRange);
+    largestPoint = sizeRange[1];
     CHECK_GL();
 
     // The timeline's second instance refills the pool the first one filled.
@@ -148,7 +153,6 @@ void Spacexplosion::draw()
     // Without the extension the scene holds no texture and no program: the Fbo stays black.
     if (billboard) {
         glGetFloatv(GL_MODELVIEW_MATRIX, camera);
-        spacexplosionQuadArrays(s_spacexplosion.particles, SPACEXPLOSION_PARTICLES, &quads);
         // The particles only add light to the black picture: where the keyboard drawn next paints
         // over them they would be lost, so they are drawn after it, only where it left black.
         underlayPending = true;
@@ -195,27 +199,56 @@ void Spacexplosion::drawUnderlay()
 
     glActiveTextureARB(GL_TEXTURE0_ARB);
     glBindTexture(GL_TEXTURE_2D, particle->textureId);
+
+    SpacexplosionView view;
+    GLfloat projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    multiplyMatrices(projection, camera, view.modelViewProjection);
+    view.pixelsAtUnitW = SPRITE_SIZE * projection[5] * 0.5f * (float)fbo->height;
+    view.width = fbo->width;
+    view.height = fbo->height;
+    view.largestPoint = largestPoint;
+    spacexplosionSplit(s_spacexplosion.particles, SPACEXPLOSION_PARTICLES, view, &batches);
+
+    // Blending adds, with saturation, so the order of the two batches does not change the sum.
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    // The particles at the edges and near the eye as quads: four corners at the particle's
+    // position, which the billboard program spreads along the camera axes by their texture
+    // coordinates. Its uniforms are set every frame, drawn or not, so that a program without
+    // them is reported at once.
     float right[3], up[3];
     spacexplosionCameraAxes(camera, right, up);
     billboard->bind();
     billboard->setUniform3fv("right", right);
     billboard->setUniform3fv("up", up);
     billboard->setUniform1f("size", SPRITE_SIZE);
+    const int quadCount = (int)batches.quadParticles.size();
+    if (quadCount > 0) {
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glClientActiveTextureARB(GL_TEXTURE0_ARB);
+        glVertexPointer(3, GL_FLOAT, 0, batches.quads.positions.data());
+        glColorPointer(3, GL_FLOAT, 0, batches.quads.colours.data());
+        glTexCoordPointer(2, GL_FLOAT, 0, batches.quads.texCoords.data());
+        glDrawArrays(GL_QUADS, 0, 4 * quadCount);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
 
-    // Four corners at the particle's position; the program spreads them by texture coordinate.
-    // One array draw: sent a vertex at a time, the 60000 corners cost the driver's thread
-    // more than the rasteriser's threads spend on a whole window's vertices.
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glClientActiveTextureARB(GL_TEXTURE0_ARB);
-    glVertexPointer(3, GL_FLOAT, 0, quads.positions.data());
-    glColorPointer(3, GL_FLOAT, 0, quads.colours.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, quads.texCoords.data());
-    glDrawArrays(GL_QUADS, 0, 4 * SPACEXPLOSION_PARTICLES);
+    // The rest, most of them, as point sprites: the driver sets up one vertex each instead of
+    // four corners and two triangles.
+    const int pointCount = (int)batches.pointPositions.size() / 3;
+    if (pointCount > 0) {
+        points->bind();
+        points->setUniform1f("pixelsAtUnitW", view.pixelsAtUnitW);
+        glEnable(GL_POINT_SPRITE);
+        glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
+        glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_UPPER_LEFT);
+        glVertexPointer(3, GL_FLOAT, 0, batches.pointPositions.data());
+        glColorPointer(3, GL_FLOAT, 0, batches.pointColours.data());
+        glDrawArrays(GL_POINTS, 0, pointCount);
+    }
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     ShaderProgram::unbindAll();
 
     glMatrixMode(GL_PROJECTION);
@@ -249,6 +282,38 @@ void spacexplosionQuadArrays(const Particle* particles, int count, Spacexplosion
             colour += 3;
         }
     }
+}
+
+void spacexplosionSplit(const Particle* particles, int count, const SpacexplosionView& view,
+                        SpacexplosionBatches* batches)
+{
+    batches->pointPositions.clear();
+    batches->pointColours.clear();
+    batches->quadParticles.clear();
+    const float* m = view.modelViewProjection;
+    for (int i = 0; i < count; i++) {
+        const float* p = particles[i].position;
+        float clip[4];
+        for (int row = 0; row < 4; row++) clip[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
+        const float w = clip[3];
+        bool point = w > 0.0f && fabsf(clip[2]) < w;
+        if (point) {
+            // Window position of the centre, and half the sprite with a pixel to spare.
+            const float x = (clip[0] / w * 0.5f + 0.5f) * (float)view.width;
+            const float y = (clip[1] / w * 0.5f + 0.5f) * (float)view.height;
+            const float pixels = view.pixelsAtUnitW / w;
+            const float reach = 0.5f * pixels + 1.0f;
+            point = pixels <= view.largestPoint && x - reach >= 0.0f && x + reach <= (float)view.width &&
+                    y - reach >= 0.0f && y + reach <= (float)view.height;
+        }
+        if (point) {
+            batches->pointPositions.insert(batches->pointPositions.end(), p, p + 3);
+            batches->pointColours.insert(batches->pointColours.end(), particles[i].colour, particles[i].colour + 3);
+        } else {
+            batches->quadParticles.push_back(particles[i]);
+        }
+    }
+    spacexplosionQuadArrays(batches->quadParticles.data(), (int)batches->quadParticles.size(), &batches->quads);
 }
 
 void Spacexplosion::rewind()

@@ -2,8 +2,10 @@
 //
 // SPACEXPLOSION_PARTICLES camera-facing sprites ("data/common/images/own_particle_256.png") fly out
 // of the origin in random directions at random speeds, bluish white, added to each other (blend
-// one, one). The four corners of each sprite arrive at the particle's position and the shared
-// `billboard` program spreads them along the camera axes. The camera looks at the origin from
+// one, one). A sprite wholly inside the picture is one point sprite of the scene's own program
+// ("particle_point.vert/.frag"); the others (at the edges, near the eye) are quads whose four
+// corners arrive at the particle's position and which the shared `billboard` program spreads
+// along the camera axes: the same square either way. The camera looks at the origin from
 // (beat, 0, 60), so it slides along x as the song goes on. The scene clears the shared Fbo and
 // draws into it; the screen shows it only through the sound-system scene. The particles are left
 // for later (drawUnderlay): the keyboard drawn next over the picture adds them only where it
@@ -15,7 +17,8 @@
 //
 // Failures: missing point-parameter entry points are a warning box, after which the scene holds
 // no texture and no program and draws only the cleared Fbo; a particle image that does not load,
-// a program without "right", "up" or "size", and GL errors are fatal.
+// a point-sprite program that does not build, a billboard program without "right", "up" or
+// "size", and GL errors are fatal.
 #pragma once
 
 #include "scenes/template.h" // Template
@@ -25,6 +28,8 @@ class Texture;
 class ShaderProgram;
 
 #define SPACEXPLOSION_IMAGE "data/common/images/own_particle_256.png"
+#define SPACEXPLOSION_POINT_VERTEX "particle_point.vert"
+#define SPACEXPLOSION_POINT_FRAGMENT "particle_point.frag"
 
 enum { SPACEXPLOSION_PARTICLES = 15000 };
 
@@ -48,13 +53,34 @@ struct SpacexplosionQuads {
     std::vector<float> texCoords; // 2 a corner
 };
 
+// One frame's particles split for drawing: a particle whose sprite lies wholly inside the
+// viewport and is at most the largest point size wide is one point sprite (one vertex to set
+// up instead of four); the rest (at the picture's edges, near or behind the eye) are quads,
+// which the view clips.
+struct SpacexplosionBatches {
+    std::vector<float> pointPositions; // 3 a point
+    std::vector<float> pointColours;   // 3 a point
+    std::vector<Particle> quadParticles;
+    SpacexplosionQuads quads;           // the corners of quadParticles
+};
+
+// What the split needs to know of the view.
+struct SpacexplosionView {
+    float modelViewProjection[16]; // column-major
+    float pixelsAtUnitW;           // a sprite's width in pixels times its clip w
+    int width, height;             // viewport, pixels
+    float largestPoint;            // the driver's largest point size, pixels
+};
+
 class Spacexplosion : public Template {
 public:
     void* pointParameterf = nullptr;    // glPointParameterfARB; only its presence is checked
     void* pointParameterfv = nullptr;   // glPointParameterfvARB; likewise
     Texture* particle = nullptr;        // the sprite image; null after the extension warning
     ShaderProgram* billboard = nullptr; // the shared billboard program; null likewise
-    SpacexplosionQuads quads;           // this frame's corners, kept to reuse their storage
+    ShaderProgram* points = nullptr;    // the point-sprite program ("particle_point.vert/.frag")
+    float largestPoint = 0.0f;          // the driver's largest point sprite, pixels (0: quads only)
+    SpacexplosionBatches batches;       // this frame's points and quads, kept to reuse their storage
     float camera[16] = {};              // this frame's model-view matrix, for drawUnderlay
 
     void init() override;
@@ -76,6 +102,10 @@ void spacexplosionFillPool(Particle* particles, int count);
 bool spacexplosionAdvance(SpacexplosionState* state, float frameStep);
 // Fills `quads` with the corners of `count` particles.
 void spacexplosionQuadArrays(const Particle* particles, int count, SpacexplosionQuads* quads);
+// Splits `count` particles between points and quads for `view` (see SpacexplosionBatches), in
+// pool order within each; fills the quads' corners too.
+void spacexplosionSplit(const Particle* particles, int count, const SpacexplosionView& view,
+                        SpacexplosionBatches* batches);
 // Width over height, a height of 0 counted as 1.
 float spacexplosionAspect(int width, int height);
 // The camera's right and up axes in world space from a column-major model-view matrix.

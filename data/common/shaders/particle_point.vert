@@ -1,0 +1,12 @@
+#version 120
+// Particles as point sprites: the camera-facing square of the billboard program, `size` world
+// units wide, covers size x projection[1][1] x half the viewport height / w pixels on screen.
+uniform float pixelsAtUnitW; // size x projection[1][1] x viewport height / 2
+
+void main()
+{
+    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
+    gl_PointSize = pixelsAtUnitW / gl_Position.w;
+    gl_FrontColor = gl_Color;
+    gl_BackColor = gl_Color;
+}
