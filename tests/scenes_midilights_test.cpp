@@ -183,6 +183,30 @@ TEST(MidiLightsKeys, TheSongPlaysOnTheKeyboardInBothWindows)
     }
 }
 
+TEST(MidiLightsHalo, SeparatePlacesKeepApartAndPlacesWhoseHalosMeetBecomeOne)
+{
+    // Low keys, high keys and two neighbours of the high ones (their halos meet), one empty box.
+    const float boxes[5][4] = {{-0.8f, -0.2f, -0.7f, 0.0f}, {0.6f, -0.2f, 0.65f, 0.0f},
+                               {1.0f, 1.0f, -1.0f, -1.0f},  {0.7f, -0.2f, 0.75f, 0.0f},
+                               {0.8f, -0.2f, 0.85f, 0.0f}};
+    int halo[16][4], picture[16][4];
+    ASSERT_EQ(midiLightsHaloRects(boxes, 5, 512, 512, 512, 512, 1280, 720, halo, picture), 2);
+    // The low keys' rects as alone, the high ones' as for the three boxes together.
+    int alone[4], together[4];
+    const float high[4] = {0.6f, -0.2f, 0.85f, 0.0f};
+    midiLightsHaloRect(boxes[0], 512, 512, 1280, 720, alone);
+    midiLightsHaloRect(high, 512, 512, 1280, 720, together);
+    const int first = picture[0][0] < picture[1][0] ? 0 : 1;
+    for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(picture[first][k], alone[k]);
+        EXPECT_EQ(picture[1 - first][k], together[k]);
+    }
+    EXPECT_LT(picture[first][0] + picture[first][2], picture[1 - first][0]) << "the two do not overlap";
+    EXPECT_LT(halo[first][0] + halo[first][2], halo[1 - first][0]);
+    // Nothing drawn: no place.
+    EXPECT_EQ(midiLightsHaloRects(boxes + 2, 1, 512, 512, 512, 512, 1280, 720, halo, picture), 0);
+}
+
 // >> lights
 TEST(MidiLightsHalo, KeepsToWhatTheBlurCanReachFromThePressedKeys)
 {

@@ -191,6 +191,37 @@ bool midiLightsHaloRect(const float bounds[4], int glowWidth, int glowHeight, in
     return true;
 }
 
+static bool rectsOverlap(const int a[4], const int b[4])
+{
+    return a[0] < b[0] + b[2] && b[0] < a[0] + a[2] && a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
+}
+
+int midiLightsHaloRects(const float boxes[][4], int count, int glowWidth, int glowHeight, int haloWidth,
+                        int haloHeight, int pictureWidth, int pictureHeight, int haloRects[][4], int pictureRects[][4])
+{
+    float places[Objects3D::DRAWN_BOXES][4];
+    int n = 0;
+    for (int i = 0; i < count && i < Objects3D::DRAWN_BOXES; i++)
+        if (boxes[i][0] <= boxes[i][2] && boxes[i][1] <= boxes[i][3]) memcpy(places[n++], boxes[i], sizeof places[0]);
+    // Places whose halos meet become one, until none do.
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (int i = 0; i < n; i++) {
+            midiLightsHaloRect(places[i], glowWidth, glowHeight, haloWidth, haloHeight, haloRects[i]);
+            midiLightsHaloRect(places[i], glowWidth, glowHeight, pictureWidth, pictureHeight, pictureRects[i]);
+        }
+        for (int i = 0; i < n && !joined; i++)
+            for (int j = i + 1; j < n && !joined; j++) {
+                if (!rectsOverlap(haloRects[i], haloRects[j]) && !rectsOverlap(pictureRects[i], pictureRects[j]))
+                    continue;
+                widenBox(places[i], places[j]);
+                memmove(places[j], places[--n], sizeof places[0]);
+                joined = true;
+            }
+    }
+    return n;
+}
+
 // >> scene
 static void placeKeyboard(Objects3D* model)
 {
@@ -324,28 +355,27 @@ void MIDILights::draw()
 
     // The glow, blurred at the glow buffer's own size, stored at half strength so the blur's gain
     // does not clip in 8 bits... Both passes keep to the pixels the halo can reach from the pressed
-    // keys (outside them it is black and would add nothing): a software rasteriser pays for every
-    // tap of the blur at every pixel it covers.
-    int haloRect[4], pictureRect[4];
-    const bool glows = midiLightsHaloRect(pressedKeyboard.drawnBounds, glowBuffer->width, glowBuffer->height,
-                                          haloBuffer->width, haloBuffer->height, haloRect) &&
-                       midiLightsHaloRect(pressedKeyboard.drawnBounds, glowBuffer->width, glowBuffer->height,
-                                          fbo->width, fbo->height, pictureRect);
+    // keys, place by place (outside them it is black and would add nothing): a software rasteriser
+    // pays for every tap of the blur at every pixel it covers.
+    int haloRects[Objects3D::DRAWN_BOXES][4], pictureRects[Objects3D::DRAWN_BOXES][4];
+    const int places = midiLightsHaloRects(pressedKeyboard.drawnBoxes, pressedKeyboard.drawnBoxCount,
+                                           glowBuffer->width, glowBuffer->height, haloBuffer->width,
+                                           haloBuffer->height, fbo->width, fbo->height, haloRects, pictureRects);
     haloBuffer->bindForDrawing(true);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     s_midiLights.blur->bind();
     glColor4f(BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE, BLUR_STORED_SHARE);
-    if (glows) {
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(haloRect[0], haloRect[1], haloRect[2], haloRect[3]);
+    glEnable(GL_SCISSOR_TEST);
+    for (int i = 0; i < places; i++) {
+        glScissor(haloRects[i][0], haloRects[i][1], haloRects[i][2], haloRects[i][3]);
         glowBuffer->drawAttachments();
-        glDisable(GL_SCISSOR_TEST);
     }
+    glDisable(GL_SCISSOR_TEST);
     glPopAttrib();
     ShaderProgram::unbindAll();
 
-    // ...then added over the picture at full strength.
+    // ...then added over the picture at full strength, once per pixel: the places do not overlap.
     fbo->bindForDrawing(false);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
@@ -353,12 +383,12 @@ void MIDILights::draw()
     glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
     textureSetModulateScale(1.0f / BLUR_STORED_SHARE);
-    if (glows) {
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(pictureRect[0], pictureRect[1], pictureRect[2], pictureRect[3]);
+    glEnable(GL_SCISSOR_TEST);
+    for (int i = 0; i < places; i++) {
+        glScissor(pictureRects[i][0], pictureRects[i][1], pictureRects[i][2], pictureRects[i][3]);
         haloBuffer->drawAttachments();
-        glDisable(GL_SCISSOR_TEST);
     }
+    glDisable(GL_SCISSOR_TEST);
     textureSetModulateScale(1.0f);
     glPopAttrib();
     fboBindScreen();

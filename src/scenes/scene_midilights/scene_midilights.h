@@ -127,6 +127,11 @@ enum { MIDI_LIGHTS_HALO_MARGIN_TEXELS = 2 };
 static const float MIDI_LIGHTS_HALO_REACH = 0.05f;
 bool midiLightsHaloRect(const float bounds[4], int glowWidth, int glowHeight, int targetWidth, int targetHeight,
                         int rect[4]);
+// The rects of both buffers for several places that glow (`count` boxes as Objects3D tracks them,
+// empty ones skipped): boxes whose rects would overlap in either buffer are joined until none
+// do, so that the halo is added to each pixel of the picture at most once. Returns how many.
+int midiLightsHaloRects(const float boxes[][4], int count, int glowWidth, int glowHeight, int haloWidth,
+                        int haloHeight, int pictureWidth, int pictureHeight, int haloRects[][4], int pictureRects[][4]);
 
 // The process-wide state, and a fresh start for tests and tools that build the scene again.
 const MidiLightsShared& midiLightsShared();

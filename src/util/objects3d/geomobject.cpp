@@ -240,6 +240,15 @@ void widenScreenBounds(const float m[16], const float boxMin[3], const float box
     }
 }
 
+void widenBox(float bounds[4], const float box[4])
+{
+    if (!(box[0] <= box[2] && box[1] <= box[3])) return;
+    for (int axis = 0; axis < 2; axis++) {
+        if (box[axis] < bounds[axis]) bounds[axis] = box[axis];
+        if (box[2 + axis] > bounds[2 + axis]) bounds[2 + axis] = box[2 + axis];
+    }
+}
+
 bool boxOutsideClipVolume(const float m[16], const float boxMin[3], const float boxMax[3])
 {
     // Per plane (x >= -w, x <= w, y >= -w, y <= w, z >= -w, z <= w): how many corners lie outside.

@@ -87,6 +87,8 @@ bool boxOutsideClipVolume(const float clipFromObject[16], const float boxMin[3],
 // Widens `bounds` (x min, y min, x max, y max in normalised device coordinates, -1 to 1) to hold the
 // box under `clipFromObject`; a box reaching behind the eye widens it to the whole view.
 void widenScreenBounds(const float clipFromObject[16], const float boxMin[3], const float boxMax[3], float bounds[4]);
+// Widens `bounds` to hold `box` (both as above); an empty box (min above max) changes nothing.
+void widenBox(float bounds[4], const float box[4]);
 
 // How far the box reaches from the eye under `viewFromObject` (column-major modelview): the
 // largest distance along the view direction of its corners.

@@ -129,8 +129,13 @@ void Objects3D::drawPlaced(int index, const float projection[16], const float mo
     if (cullOutsideView && !warmingUp && geomObjectBounds(&object))
         outside = boxOutsideClipVolume(clipFromObject, object.boundsMin, object.boundsMax);
     // A mesh without positions draws nothing (with faces it would have failed the check above).
-    if (trackDrawnBounds && !outside && geomObjectBounds(&object))
-        widenScreenBounds(clipFromObject, object.boundsMin, object.boundsMax, drawnBounds);
+    if (trackDrawnBounds && !outside && geomObjectBounds(&object)) {
+        float box[4] = {1, 1, -1, -1};
+        widenScreenBounds(clipFromObject, object.boundsMin, object.boundsMax, box);
+        widenBox(drawnBounds, box);
+        if (drawnBoxCount < DRAWN_BOXES) memcpy(drawnBoxes[drawnBoxCount++], box, sizeof box);
+        else widenBox(drawnBoxes[DRAWN_BOXES - 1], box);
+    }
     const bool culling = cullBack && !outside && backFacesTurnAway(projection, modelView);
     if (culling) glEnable(GL_CULL_FACE);
     // Out of view, only the state the list leaves: later draws (other scenes too) inherit it.
@@ -146,6 +151,7 @@ void Objects3D::resetDrawnBounds()
 {
     drawnBounds[0] = drawnBounds[1] = 1.0f;
     drawnBounds[2] = drawnBounds[3] = -1.0f;
+    drawnBoxCount = 0;
 }
 
 void Objects3D::setAllVisible(bool visible)

@@ -50,6 +50,11 @@ public:
     // the part of the picture the model covered.
     bool trackDrawnBounds = false;
     float drawnBounds[4] = {1, 1, -1, -1};
+    // Also each mesh's own bounds, in the order drawn, for a pass that keeps to several separate
+    // places; past DRAWN_BOXES the last box takes in the rest.
+    enum { DRAWN_BOXES = 16 };
+    float drawnBoxes[DRAWN_BOXES][4];
+    int drawnBoxCount = 0;
     void resetDrawnBounds();
     bool drewAnything() const { return drawnBounds[0] <= drawnBounds[2] && drawnBounds[1] <= drawnBounds[3]; }
     int meshesSinceFlush = 0;
