@@ -309,8 +309,11 @@ void AsciiEngine::drawByColour()
     glVertexPointer(2, GL_FLOAT, stride, &plainVertices[0].x);
     glTexCoordPointer(2, GL_FLOAT, stride, &plainVertices[0].u);
     if (blackRuns > 0) {
+        // Black times the opaque chart is opaque black: the chart need not be sampled.
+        glDisable(GL_TEXTURE_2D);
         glColor4f(0, 0, 0, 1);
         glDrawArrays(GL_QUADS, 4 * GRID_QUADS, 4 * blackRuns);
+        glEnable(GL_TEXTURE_2D);
     }
     int first = 0;
     for (int i = 0; i < PALETTE_COLOURS; i++) {
