@@ -369,13 +369,13 @@ static void fillMixedGrid(AsciiEngine* engine)
     }
 }
 
-static size_t differingBytes(AsciiEngine* engine, float clearAlpha)
+static size_t differingBytes(AsciiEngine* engine, float clearAlpha, bool overClear = false)
 {
     clearScreen(0.1f, 0.2f, 0.3f, clearAlpha);
     engine->drawImmediate();
     std::vector<uint8_t> reference = readTarget();
     clearScreen(0.1f, 0.2f, 0.3f, clearAlpha);
-    engine->draw();
+    engine->draw(overClear);
     std::vector<uint8_t> fast = readTarget();
     size_t differing = 0;
     for (size_t i = 0; i < fast.size(); i++) differing += fast[i] != reference[i];
@@ -390,6 +390,22 @@ TEST(AsciiEngine, SamePixelsWhateverStateWasLeftOn)
     fillMixedGrid(engine);
     EXPECT_EQ(differingBytes(engine, 0), 0u) << "alpha from 0";
     EXPECT_EQ(differingBytes(engine, 0.5f), 0u) << "alpha from 0.5";
+    // Over a clear, a grid of mostly black cells (the snake's playfield) clears them to opaque;
+    // the caller's scissor and clear colour stay as they were.
+    EXPECT_EQ(differingBytes(engine, 0, true), 0u) << "over a clear";
+    for (int i = 0; i < GRID_CELLS * 3 / 4; i++) engine->foreground[i] = engine->background[i] = 0;
+    EXPECT_EQ(differingBytes(engine, 0, true), 0u) << "mostly black over a clear";
+    EXPECT_EQ(differingBytes(engine, 0.5f, true), 0u) << "mostly black over a clear, alpha from 0.5";
+    glScissor(1, 2, 3, 4);
+    EXPECT_EQ(differingBytes(engine, 0, true), 0u);
+    GLint box[4];
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    EXPECT_EQ(box[0] + box[1] + box[2] + box[3], 10);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    GLfloat clearColour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+    EXPECT_EQ(clearColour[3], 0.0f);
+    fillMixedGrid(engine);
 
     glEnable(GL_FOG);
     glFogi(GL_FOG_MODE, GL_LINEAR);

@@ -58,7 +58,7 @@ void TextBigSprite::draw()
 
     // Present: the grid into the shared Fbo, then the window's frame buffer again.
     fbo->bindForDrawing(true);
-    ascii->draw();
+    ascii->draw(true); // just cleared
     glPopAttrib();
     fboBindScreen();
     CHECK_GL();

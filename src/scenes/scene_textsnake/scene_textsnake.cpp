@@ -319,7 +319,7 @@ void TextSnake::draw()
     update(platformTickMs());
 
     fbo->bindForDrawing(true);
-    ascii->draw();
+    ascii->draw(true); // just cleared
     glPopAttrib();
     fboBindScreen();
     CHECK_GL();

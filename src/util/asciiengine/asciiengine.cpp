@@ -230,10 +230,10 @@ static void endClientArrays(GLint arrayBuffer)
     glPopClientAttrib();
 }
 
-void AsciiEngine::draw()
+void AsciiEngine::draw(bool overClear)
 {
     setDrawState();
-    if (plainAdditiveState()) drawByColour();
+    if (plainAdditiveState()) drawByColour(overClear);
     else drawInOrder();
     // The current colour after a colour array is undefined; leave the one immediate mode leaves.
     glColor4fv(palette[foreground[GRID_CELLS - 1] & 15]);
@@ -265,17 +265,39 @@ void AsciiEngine::drawInOrder()
 // colour (as immediate mode sets it). A cell whose two quads are both black still adds alpha 1:
 // such cells get one opaque black quad per run down a column instead (a cell with a coloured quad
 // gets its alpha from that quad).
-void AsciiEngine::drawByColour()
+// The grid's viewport cleared to the clear colour made opaque: what the black quads would have made
+// of a picture cleared to that colour (they add no colour and saturate the alpha).
+static void clearGridOpaque(const AsciiViewport& vp)
+{
+    GLfloat colour[4], box[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+    glGetFloatv(GL_SCISSOR_BOX, box);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glClearColor(colour[0], colour[1], colour[2], 1.0f);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(vp.x, vp.y, vp.width, vp.height);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glScissor((GLint)box[0], (GLint)box[1], (GLsizei)box[2], (GLsizei)box[3]);
+    if (!scissor) glDisable(GL_SCISSOR_TEST);
+    glClearColor(colour[0], colour[1], colour[2], colour[3]);
+}
+
+void AsciiEngine::drawByColour(bool overClear)
 {
     bool black[PALETTE_COLOURS];
     for (int i = 0; i < PALETTE_COLOURS; i++) black[i] = palette[i][0] == 0 && palette[i][1] == 0 && palette[i][2] == 0;
 
     // Counting sort: quads per colour, then each colour's first quad.
     int count[PALETTE_COLOURS] = {}, next[PALETTE_COLOURS];
+    int blackCells = 0;
     for (int cell = 0; cell < GRID_CELLS; cell++) {
         count[background[cell] & 15]++;
         count[foreground[cell] & 15]++;
+        blackCells += black[background[cell] & 15] && black[foreground[cell] & 15];
     }
+    // The driver may clear part of a picture by drawing over all of it: worth it only where
+    // black cells are most of the grid.
+    const bool clearForBlack = overClear && blackCells * 2 >= GRID_CELLS;
     int quads = 0;
     for (int i = 0; i < PALETTE_COLOURS; i++) {
         next[i] = quads;
@@ -291,7 +313,7 @@ void AsciiEngine::drawByColour()
             const int code = chars[cell], back = background[cell] & 15, fore = foreground[cell] & 15;
             if (!black[back]) setPlainQuad(q + 4 * next[back]++, (float)x, bottom, glyphU[code], glyphV[0][code]);
             if (!black[fore]) setPlainQuad(q + 4 * next[fore]++, (float)x, bottom, glyphU[code], glyphV[1][code]);
-            bool allBlack = black[back] && black[fore];
+            bool allBlack = black[back] && black[fore] && !clearForBlack;
             if (allBlack && runTop < 0) runTop = bottom + 1;
             if (runTop >= 0 && (!allBlack || cell + GRID_COLUMNS >= GRID_CELLS)) {
                 float runBottom = allBlack ? bottom : bottom + 1;
@@ -303,6 +325,8 @@ void AsciiEngine::drawByColour()
         }
     }
     const int blackRuns = (int)(run - (q + 4 * GRID_QUADS)) / 4;
+
+    if (clearForBlack) clearGridOpaque(asciiViewport(windowWidth, windowHeight));
 
     GLint arrayBuffer = beginClientArrays();
     const GLsizei stride = sizeof(PlainVertex);

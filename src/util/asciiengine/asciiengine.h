@@ -56,8 +56,11 @@ public:
 
     // Fills the three layers with zero bytes.
     void clear();
-    // Draws the whole grid into the bound frame buffer: one vertex array of all quads.
-    void draw();
+    // Draws the whole grid into the bound frame buffer: one vertex array of all quads. With
+    // `overClear`, the caller has cleared the frame buffer since anything was drawn where the grid
+    // goes: where most cells are black, which only make the alpha opaque, they then take one clear
+    // of the grid's viewport to opaque instead of their quads.
+    void draw(bool overClear = false);
     // The same picture, one begin/end pair per quad (the reference for tests and the benchmark).
     void drawImmediate();
 
@@ -87,7 +90,7 @@ private:
     static void setPlainQuad(PlainVertex* quad, float x, float y, float u, float v);
     bool plainAdditiveState();
     void drawInOrder();
-    void drawByColour();
+    void drawByColour(bool overClear);
 };
 
 // Viewport of `draw` for a window: the largest whole multiple of the grid, centred.
