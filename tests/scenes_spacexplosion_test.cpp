@@ -6,6 +6,7 @@
 
 #include "scene_frames.h"       // the driver's frame path, the Fbo read back, pictures
 #include "scenes/shaderset.h" // ShaderSet
+#include "util/objects3d/objects3d.h" // Objects3D::warmingUp
 #include "util/shaderprogram/shaderprogram.h"
 #include <math.h>
 #include <stdlib.h>
@@ -445,6 +446,13 @@ TEST_F(SpacexplosionFrames, PointSpritesDrawTheCloudAsItsQuadsDo)
 {
     srand(1);
     Spacexplosion* scene = addScene(136, 168);
+    // A young burst is all points; the warm-up adds one quad so that both batches get built.
+    frameAt(140.0, 0.01f);
+    EXPECT_TRUE(scene->batches.quadParticles.empty());
+    Objects3D::warmingUp = true;
+    frameAt(140.0, 0.0f);
+    Objects3D::warmingUp = false;
+    EXPECT_EQ(scene->batches.quadParticles.size(), 1u);
     for (int i = 1; i < 40; i++) frameAt(140.0 + i * 0.25, 0.05f);
     frameAt(150.0, 0.0f);
     Bytes points = readFbo(s_fbo);

@@ -7,6 +7,7 @@
 #include "util/fbo/fbo.h"                     // bindForDrawing
 #include "util/music/music.h"                 // getTime
 #include "util/objects3d/camera.h"            // multiplyMatrices
+#include "util/objects3d/objects3d.h"         // Objects3D::warmingUp
 #include "util/shaderprogram/shaderprogram.h" // bind, setUniform3fv, setUniform1f
 #include "util/texture/texture.h"             // Texture
 #include <GL/glu.h>                           // gluPerspective, gluLookAt
@@ -209,6 +210,12 @@ void Spacexplosion::drawUnderlay()
     view.height = fbo->height;
     view.largestPoint = largestPoint;
     spacexplosionSplit(s_spacexplosion.particles, SPACEXPLOSION_PARTICLES, view, &batches);
+    // A young burst has no quads, yet the warm-up must have the driver build its code for both
+    // batches: one particle more, as a quad, in a picture nobody sees.
+    if (Objects3D::warmingUp && batches.quadParticles.empty()) {
+        batches.quadParticles.push_back(s_spacexplosion.particles[0]);
+        spacexplosionQuadArrays(batches.quadParticles.data(), 1, &batches.quads);
+    }
 
     // Blending adds, with saturation, so the order of the two batches does not change the sum.
     glEnableClientState(GL_VERTEX_ARRAY);
