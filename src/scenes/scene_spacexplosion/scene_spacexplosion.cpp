@@ -249,7 +249,9 @@ void Spacexplosion::drawUnderlay()
         points->setUniform1f("pixelsAtUnitW", view.pixelsAtUnitW);
         glEnable(GL_POINT_SPRITE);
         glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
-        glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_UPPER_LEFT);
+        // Texture coordinates from the lower left, as the quad's corners have them.
+        glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, GL_TRUE);
+        glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
         glVertexPointer(3, GL_FLOAT, 0, batches.pointPositions.data());
         glColorPointer(3, GL_FLOAT, 0, batches.pointColours.data());
         glDrawArrays(GL_POINTS, 0, pointCount);

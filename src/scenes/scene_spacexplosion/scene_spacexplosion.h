@@ -3,9 +3,9 @@
 // SPACEXPLOSION_PARTICLES camera-facing sprites ("data/common/images/own_particle_256.png") fly out
 // of the origin in random directions at random speeds, bluish white, added to each other (blend
 // one, one). A sprite wholly inside the picture is one point sprite of the scene's own program
-// ("particle_point.vert/.frag"); the others (at the edges, near the eye) are quads whose four
-// corners arrive at the particle's position and which the shared `billboard` program spreads
-// along the camera axes: the same square either way. The camera looks at the origin from
+// ("particle_point.vert" with "billboard.frag"); the others (at the edges, near the eye) are
+// quads whose four corners arrive at the particle's position and which the shared `billboard`
+// program spreads along the camera axes: the same square either way. The camera looks at the origin from
 // (beat, 0, 60), so it slides along x as the song goes on. The scene clears the shared Fbo and
 // draws into it; the screen shows it only through the sound-system scene. The particles are left
 // for later (drawUnderlay): the keyboard drawn next over the picture adds them only where it
@@ -29,7 +29,7 @@ class ShaderProgram;
 
 #define SPACEXPLOSION_IMAGE "data/common/images/own_particle_256.png"
 #define SPACEXPLOSION_POINT_VERTEX "particle_point.vert"
-#define SPACEXPLOSION_POINT_FRAGMENT "particle_point.frag"
+#define SPACEXPLOSION_POINT_FRAGMENT "billboard.frag" // the same sprite shading as the quads
 
 enum { SPACEXPLOSION_PARTICLES = 15000 };
 
@@ -78,7 +78,7 @@ public:
     void* pointParameterfv = nullptr;   // glPointParameterfvARB; likewise
     Texture* particle = nullptr;        // the sprite image; null after the extension warning
     ShaderProgram* billboard = nullptr; // the shared billboard program; null likewise
-    ShaderProgram* points = nullptr;    // the point-sprite program ("particle_point.vert/.frag")
+    ShaderProgram* points = nullptr;    // the point-sprite program ("particle_point.vert", "billboard.frag")
     float largestPoint = 0.0f;          // the driver's largest point sprite, pixels (0: quads only)
     SpacexplosionBatches batches;       // this frame's points and quads, kept to reuse their storage
     float camera[16] = {};              // this frame's model-view matrix, for drawUnderlay
