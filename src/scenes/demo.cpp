@@ -268,8 +268,8 @@ uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, co
         CHECK_GL();
         frameStatsSceneEnd((int)row);
         scene->underlay = nullptr;
-        pending = scene->underlayPending ? scene : nullptr;
-        pendingRow = (int)row;
+        if (scene->underlayPending) pending = scene, pendingRow = (int)row;
+        else pending = nullptr;
         scene->underlayPending = false;
     }
     if (pending) drawUnderlayAlone(pending, pendingRow);

@@ -67,13 +67,13 @@ void frameClockSetup();
 // Advances the frame clock by one frame (waits until the counter moves).
 void frameClockTick();
 
+// Draws a scene's pending underlay by itself into its shared Fbo, as nothing covers it; `row`
+// is the scene's timeline row, for the frame-time report (-1: not timed).
+void drawUnderlayAlone(Template* scene, int row = -1);
 // One frame's scenes: each scene whose window holds the clock (read afresh per scene) gets the
 // key table, applyState, resize and draw, in list order. A scene's pending underlay goes to the
 // next scene drawn if that one takes it, else is drawn alone before it (or at the end). Returns
 // the rows drawn (bit i: row i).
-// Draws a scene's pending underlay by itself into its shared Fbo, as nothing covers it; `row`
-// is the scene's timeline row, for the frame-time report (-1: not timed).
-void drawUnderlayAlone(Template* scene, int row = -1);
 uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, const KeyState* keys, int width,
                           int height);
 

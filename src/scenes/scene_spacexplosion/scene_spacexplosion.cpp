@@ -116,7 +116,9 @@ void Spacexplosion::init()
         FATAL_LOCATION();
     }
     billboard = shaders->billboard;
-    points = new ShaderProgram(SPACEXPLOSION_POINT_VERTEX, SPACEXPLOSION_POINT_FRAGMENT);
+    // Built once: the timeline's two instances draw with the same program.
+    static ShaderProgram* s_points = new ShaderProgram(SPACEXPLOSION_POINT_VERTEX, SPACEXPLOSION_POINT_FRAGMENT);
+    points = s_points;
 
     GLfloat largest = 1.0f;
     glGetFloatv(GL_POINT_SIZE_MAX_ARB, &largest);
@@ -303,7 +305,8 @@ void spacexplosionSplit(const Particle* particles, int count, const Spacexplosio
     for (int i = 0; i < count; i++) {
         const float* p = particles[i].position;
         float clip[4];
-        for (int row = 0; row < 4; row++) clip[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
+        for (int row = 0; row < 4; row++)
+            clip[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
         const float w = clip[3];
         bool point = w > 0.0f && fabsf(clip[2]) < w;
         if (point) {

@@ -261,27 +261,28 @@ void AsciiEngine::drawInOrder()
     endClientArrays(arrayBuffer);
 }
 
-// The quads that are not black, grouped by palette index so each group is one draw with one current
-// colour (as immediate mode sets it). A cell whose two quads are both black still adds alpha 1:
-// such cells get one opaque black quad per run down a column instead (a cell with a coloured quad
-// gets its alpha from that quad).
 // The grid's viewport cleared to the clear colour made opaque: what the black quads would have made
 // of a picture cleared to that colour (they add no colour and saturate the alpha).
 static void clearGridOpaque(const AsciiViewport& vp)
 {
-    GLfloat colour[4], box[4];
+    GLfloat colour[4];
+    GLint box[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
-    glGetFloatv(GL_SCISSOR_BOX, box);
+    glGetIntegerv(GL_SCISSOR_BOX, box);
     const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
     glClearColor(colour[0], colour[1], colour[2], 1.0f);
     glEnable(GL_SCISSOR_TEST);
     glScissor(vp.x, vp.y, vp.width, vp.height);
     glClear(GL_COLOR_BUFFER_BIT);
-    glScissor((GLint)box[0], (GLint)box[1], (GLsizei)box[2], (GLsizei)box[3]);
+    glScissor(box[0], box[1], box[2], box[3]);
     if (!scissor) glDisable(GL_SCISSOR_TEST);
     glClearColor(colour[0], colour[1], colour[2], colour[3]);
 }
 
+// The quads that are not black, grouped by palette index so each group is one draw with one current
+// colour (as immediate mode sets it). A cell whose two quads are both black still adds alpha 1:
+// such cells get one opaque black quad per run down a column instead (a cell with a coloured quad
+// gets its alpha from that quad), or, over a clear where they are most of the grid, clearGridOpaque.
 void AsciiEngine::drawByColour(bool overClear)
 {
     bool black[PALETTE_COLOURS];
