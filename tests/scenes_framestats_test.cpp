@@ -2,7 +2,9 @@
 // frames around them, and frames grouped by the set of scenes drawn.
 #include "scenes/framestats.h"
 
+#include "platform/platform.h" // platformResidentParts
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 TEST(FrameStats, PercentilesAreNearestRank)
 {
@@ -51,3 +53,25 @@ TEST(FrameStats, WindowsGroupFramesBySetInOrderOfFirstAppearance)
     const char* names[] = {"A", "B", "C"};
     EXPECT_EQ(windowNameOf(6, names, 3), "B + C");
 }
+
+#ifndef _WIN32
+// The report splits resident memory by kind; the parts must be read from the right lines and add
+// up to what the kernel calls resident.
+TEST(FrameStats, ResidentPartsAddUpToTheResidentTotal)
+{
+    PlatformResidentParts parts;
+    ASSERT_TRUE(platformResidentParts(&parts));
+    EXPECT_GT(parts.files, 0);
+    EXPECT_GT(parts.anonymous, 0);
+    FILE* f = fopen("/proc/self/status", "r");
+    ASSERT_NE(f, nullptr);
+    char line[256];
+    long long residentKb = -1;
+    while (fgets(line, sizeof line, f))
+        if (sscanf(line, "VmRSS: %lld", &residentKb) == 1) break;
+    fclose(f);
+    const int64_t sum = parts.files + parts.shared + parts.anonymous;
+    // Read a moment apart: allow a few pages of drift.
+    EXPECT_NEAR((double)sum, (double)residentKb * 1024, 1 << 20);
+}
+#endif

@@ -83,6 +83,13 @@ PlatformUtcTime platformUtcNow();
 uint64_t platformProcessAgeNs();
 // Peak resident memory (Windows: peak working set) of the process in bytes; 0 when unknown.
 int64_t platformPeakResidentBytes();
+// Resident memory now, as the kernel splits it: pages of mapped files (the program and its
+// libraries, the GL driver's compiler among them), shared memory (the window's image on X) and
+// anonymous memory (heaps, driver buffers). False where the system does not say (Windows).
+struct PlatformResidentParts {
+    int64_t files, shared, anonymous; // bytes
+};
+bool platformResidentParts(PlatformResidentParts* parts);
 
 // Whether this thread has a current GL context.
 bool platformGlContextCurrent();

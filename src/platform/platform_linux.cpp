@@ -120,6 +120,33 @@ int64_t platformPeakResidentBytes()
     return (int64_t)usage.ru_maxrss * 1024;
 }
 
+// The value of "Name:   1234 kB" in /proc/self/status text, in bytes; -1 when it is missing.
+static int64_t statusKilobytes(const char* status, const char* name)
+{
+    const size_t length = strlen(name);
+    for (const char* line = status; line; line = strchr(line, '\n')) {
+        if (*line == '\n') line++;
+        long long kb = 0;
+        if (strncmp(line, name, length) == 0 && line[length] == ':' && sscanf(line + length + 1, "%lld", &kb) == 1)
+            return (int64_t)kb * 1024;
+    }
+    return -1;
+}
+
+bool platformResidentParts(PlatformResidentParts* parts)
+{
+    FILE* f = fopen("/proc/self/status", "r");
+    if (!f) return false;
+    char text[8192];
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    text[n] = 0;
+    parts->files = statusKilobytes(text, "RssFile");
+    parts->shared = statusKilobytes(text, "RssShmem");
+    parts->anonymous = statusKilobytes(text, "RssAnon");
+    return parts->files >= 0 && parts->shared >= 0 && parts->anonymous >= 0;
+}
+
 void platformBoundHeapRetention()
 {
     mallopt(M_MMAP_THRESHOLD, 32 << 20); // the largest the library allows

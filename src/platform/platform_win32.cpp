@@ -95,6 +95,12 @@ int64_t platformPeakResidentBytes()
     return (int64_t)counters.PeakWorkingSetSize;
 }
 
+bool platformResidentParts(PlatformResidentParts* parts)
+{
+    (void)parts; // the working set is not split by kind of page
+    return false;
+}
+
 // >> what the C runtime lacks (posix_win32.h)
 FILE* fmemopen(void* buffer, size_t size, const char* mode)
 {

@@ -1,7 +1,7 @@
 // framestats: the frame-time report of --stats. See framestats.h.
 #include "scenes/framestats.h"
 
-#include "platform/platform.h"     // platformWallNanoseconds, platformProcessAgeNs, platformPeakResidentBytes
+#include "platform/platform.h"     // clocks, peak and resident memory
 #include "util/fbo/fbo.h"          // fboRenderbufferBytesHeld
 #include "util/texture/texture.h"  // textureBytesHeld
 #include <GL/glew.h>               // timer queries
@@ -257,6 +257,14 @@ void frameStatsPrint(FILE* out, const char* const* rowNames, int rowCount, int64
                  "peak above floor %.1f MB\n",
             peak / MB, memoryFloor / MB, textureBytesHeld() / MB, fboRenderbufferBytesHeld() / MB,
             (peak - memoryFloor) / MB);
+    // What the floor leaves out is mostly the GL driver's: its code, and on a software rasteriser
+    // its compiler and compiled programs.
+    PlatformResidentParts parts;
+    if (platformResidentParts(&parts))
+        fprintf(out, "  resident at exit %.1f MB: mapped files (the program, its libraries and the GL driver's) %.1f MB, "
+                     "shared memory %.1f MB, anonymous %.1f MB\n",
+                (parts.files + parts.shared + parts.anonymous) / MB, parts.files / MB, parts.shared / MB,
+                parts.anonymous / MB);
     if (s_stats.firstFrameEnd) {
         double startup = (double)(s_stats.firstFrameEnd - s_stats.processStart - s_stats.excluded) * 1e-9;
         fprintf(out, "Start-up: %.2f s from process start to the end of the first frame (without the dialog and "
