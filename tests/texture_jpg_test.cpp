@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <vector>
 #include <jpeglib.h>
 
@@ -145,4 +146,39 @@ TEST(JpgLoader, WarningsAreShownOnStandardErrorErrorsAreRefused)
                 "Could not decode JPEG file junk.jpeg: Not a JPEG file");
     EXPECT_EXIT(texture.load("nothing.jpg", GL_LINEAR, GL_LINEAR, false, false), testing::ExitedWithCode(1),
                 "Failed to load image nothing.jpg!");
+}
+
+// The loader writes libjpeg's rows straight into the texture's bytes: they must be the bytes the
+// ImageBuffer form gives (row order, channel order, rows a cut file never delivered), and a file
+// refused by one is refused by the other with nothing left allocated.
+TEST(JpgLoader, TextureBytesAreTheImageBuffersBytes)
+{
+    Bytes colour = encodeJpeg(24, 16, 3, 40, 160, false, 230, 120);
+    Bytes cut(colour.begin(), colour.end() - 10);
+    const Bytes files[] = {encodeJpeg(16, 16, 1, 230, 20), encodeJpeg(24, 8, 3, 200, 90, true), colour, cut};
+    for (const Bytes& file : files) {
+        ImageBuffer image;
+        ASSERT_EQ(decodeJpeg(file.data(), file.size(), &image), nullptr);
+        uint8_t* expected = image.toRgbBytes();
+        uint8_t* rgb = nullptr;
+        int width = 0, height = 0;
+        ASSERT_EQ(decodeJpegRgb(file.data(), file.size(), &rgb, &width, &height), nullptr);
+        ASSERT_EQ(width, image.width);
+        ASSERT_EQ(height, image.height);
+        EXPECT_EQ(memcmp(rgb, expected, (size_t)width * height * 3), 0);
+        free(expected);
+        free(rgb);
+    }
+    Bytes garbage(200, 0x5A);
+    uint8_t* rgb = (uint8_t*)1;
+    int width = 0, height = 0;
+    EXPECT_NE(decodeJpegRgb(garbage.data(), garbage.size(), &rgb, &width, &height), nullptr);
+    EXPECT_EQ(rgb, nullptr);
+    // Cut inside the tables: refused by both.
+    Bytes header(colour.begin(), colour.begin() + 100);
+    ImageBuffer image;
+    EXPECT_NE(decodeJpeg(header.data(), header.size(), &image), nullptr);
+    EXPECT_NE(decodeJpegRgb(header.data(), header.size(), &rgb, &width, &height), nullptr);
+    EXPECT_EQ(rgb, nullptr);
+    free(rgb);
 }
