@@ -157,7 +157,7 @@ Demo::Demo()
     scenes.clear();
     memset(&keys, 0, sizeof keys);
     frameClockSetup();
-    // The pictures decode on a second core while the shaders, the song and the models load here.
+    // The pictures decode on a second core while the shaders and the models load here.
     imagePrefetchStart(textureDecodeFile);
 
     font = new BitmapFont();
@@ -165,7 +165,8 @@ Demo::Demo()
     shaders = new ShaderSet();
     fbo = new Fbo();
     ascii = new AsciiEngine();
-    music = new Music();
+    // The song decodes beside the scenes' loading, which needs only its MIDI file.
+    music = new Music(true);
     music->loadMidi();
 
     for (const TimelineRow* row = TIMELINE; row->create; row++) {
@@ -180,6 +181,7 @@ Demo::Demo()
         scene->init();
     }
     imagePrefetchStop();
+    music->finishSong();
 
     for (int i = 0; i < 2; i++) {
         clearAllBuffers();

@@ -337,7 +337,15 @@ uint32_t audioStreamCreate(const void* mp3, uint64_t size, uint32_t flags)
     int16_t* samples = nullptr;
     uint64_t frames = 0;
     if (audioDecodeMp3(mp3, (size_t)size, &samples, &frames) != nullptr) return 0;
+    return audioStreamAdopt(samples, frames, flags);
+}
 
+uint32_t audioStreamAdopt(int16_t* samples, uint64_t frames, uint32_t flags)
+{
+    if (!s_audio.open || !samples) {
+        free(samples);
+        return 0;
+    }
     if (!s_audio.virtualOutput) SDL_PauseAudio(1);
     lockAudio();
     free(s_audio.samples);

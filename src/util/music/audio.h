@@ -65,6 +65,9 @@ void audioClose();
 // looping if `flags` has AUDIO_SAMPLE_LOOP). The bytes are not kept. Returns the stream handle,
 // 0 when the data does not decode or no output is open.
 uint32_t audioStreamCreate(const void* mp3, uint64_t size, uint32_t flags);
+// The same for a song already decoded by audioDecodeMp3: the stream takes over `samples` (freed
+// here when no output is open, returning 0).
+uint32_t audioStreamAdopt(int16_t* samples, uint64_t frameCount, uint32_t flags);
 
 // Decodes MP3 bytes to 44.1 kHz 16-bit stereo without touching any output. On success returns
 // null and a malloc block of *frameCount frames (2 samples each) in *samples; else the reason.

@@ -6,6 +6,7 @@
 #include "util/music/audio.h"   // the audio back end
 #include <stdio.h>
 #include <stdlib.h>
+#include <thread>
 
 // The clock's state is shared by every caller of getTime, not kept per object.
 static struct {
@@ -19,7 +20,23 @@ void musicResetClock()
     s_clock.wrapOffset = 0.0f;
 }
 
-Music::Music()
+// The song between reading and its stream: decoded by decodeSong, on a thread of its own or not.
+struct SongDecode {
+    void* mp3;               // the file's bytes, freed once decoded
+    size_t size;
+    int16_t* samples;        // the decoded song; null when it does not decode
+    uint64_t frames;
+    std::thread thread;      // joinable while a background decode runs
+};
+
+static void decodeSong(SongDecode* song)
+{
+    audioDecodeMp3(song->mp3, song->size, &song->samples, &song->frames);
+    free(song->mp3);
+    song->mp3 = nullptr;
+}
+
+Music::Music(bool decodeInBackground)
 {
     if (!audioInit()) FATAL("Can't initialize device");
 
@@ -36,19 +53,30 @@ Music::Music()
     }
     fclose(file);
 
-    // The back end decodes the whole song now, so the MP3 bytes are not needed afterwards.
+    // The back end decodes the whole song, so the MP3 bytes are not needed afterwards.
+    song = new SongDecode{block, (size_t)size, nullptr, 0, std::thread()};
+    if (decodeInBackground) {
+        song->thread = std::thread(decodeSong, song);
+    } else {
+        decodeSong(song);
+        finishSong();
+    }
+}
+
+void Music::finishSong()
+{
+    if (!song) return;
+    if (song->thread.joinable()) song->thread.join();
     // A song that does not decode gives stream 0, reported when play finds it silent.
-    stream = audioStreamCreate(block, (uint64_t)size, AUDIO_SAMPLE_LOOP);
-    free(block);
+    stream = audioStreamAdopt(song->samples, song->frames, AUDIO_SAMPLE_LOOP);
+    delete song;
+    song = nullptr;
     if (stream != 0) {
         lengthBytes = audioChannelGetLength(stream, AUDIO_POS_BYTE);
         if (lengthBytes != AUDIO_LENGTH_ERROR) {
             lengthSeconds = (int32_t)audioChannelBytes2Seconds(stream, lengthBytes);
         }
     }
-    bpm = 999.0f;
-    midi = nullptr;
-    beatOffset = 0.1f;
 }
 
 void Music::play()

@@ -14,6 +14,7 @@
 #include <vector>
 
 struct MidiFile;
+struct SongDecode; // music.cpp: the song while it decodes
 
 // The song as the archive stores it (backslashes, as the original build wrote the names).
 #define MUSIC_SONG_PATH "data\\common\\music\\dubr0lp.mp3"
@@ -34,7 +35,13 @@ public:
     uint64_t lengthBytes = 0;                  // song length in bytes (176400 per second)
 
     // Opens the output, reads and decodes the song. Fatal on failure (see the banner).
-    Music();
+    Music() : Music(false) {}
+    // With `decodeInBackground`, the song decodes on a thread of its own while the caller goes on
+    // loading, and stream and the lengths are set only by finishSong, which the caller must call
+    // before anything else of the song is used (the show does, at the end of its loading).
+    explicit Music(bool decodeInBackground);
+    // Waits for a background decode and makes the song the stream. Does nothing after the first call.
+    void finishSong();
 
     // Resets the histories, switches looping off and starts playback. Fatal if it does not play.
     void play();
@@ -67,6 +74,9 @@ public:
     void getWaveData(float* out); // 1024 float samples, channels interleaved; fatal if out is null
     float getSampleLevel();       // signed mean of the next 4 samples
     float getSmoothedLevel();     // mean of 128 samples after a one-pole smoothing
+
+private:
+    SongDecode* song = nullptr; // the song while it decodes; null once finishSong ran
 };
 
 // The clock's process-wide values (last reading and the offset added after a jump back) start
