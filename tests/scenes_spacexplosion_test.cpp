@@ -153,37 +153,41 @@ TEST(SpacexplosionSplit, PointsOnlyWhereTheWholeSpriteFitsTheViewAndTheLargestPo
 {
     // Clip coordinates are the position with w = 1: a 100 x 100 view, sprites 10 pixels wide.
     SpacexplosionView view = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, 10.0f, 100, 100, 64.0f};
-    Particle particles[6] = {
+    Particle particles[8] = {
         {{0, 0, 0}, {0, 0, 0}, {0.1f, 0.2f, 0.3f}},    // the middle: a point
         {{0.85f, 0, 0}, {0, 0, 0}, {1, 1, 1}},         // its sprite reaches x = 98.75: a point
-        {{0.95f, 0, 0}, {0, 0, 0}, {0.4f, 0.5f, 0.6f}}, // past the right edge: a quad
-        {{0, -0.95f, 0}, {0, 0, 0}, {1, 1, 1}},        // past the bottom: a quad
-        {{0, 0, 1.5f}, {0, 0, 0}, {1, 1, 1}},          // beyond the far plane: a quad
+        {{0.95f, 0, 0}, {0, 0, 0}, {0.4f, 0.5f, 0.6f}}, // across the right edge: a quad
+        {{0, -0.95f, 0}, {0, 0, 0}, {1, 1, 1}},        // across the bottom: a quad
+        {{0, 0, 1.5f}, {0, 0, 0}, {1, 1, 1}},          // beyond the far plane: left out
         {{-0.5f, 0.5f, -0.5f}, {0, 0, 0}, {0.7f, 0.8f, 0.9f}}, // a point
+        {{1.15f, 0, 0}, {0, 0, 0}, {1, 1, 1}},         // its sprite starts at x = 102.5, right of the view: left out
+        {{0, 1.08f, 0}, {0, 0, 0}, {1, 1, 1}},         // its sprite still touches the top: a quad
     };
     SpacexplosionBatches batches;
-    spacexplosionSplit(particles, 6, view, &batches);
+    spacexplosionSplit(particles, 8, view, &batches);
     EXPECT_EQ(batches.pointPositions, (std::vector<float>{0, 0, 0, 0.85f, 0, 0, -0.5f, 0.5f, -0.5f}));
     EXPECT_EQ(batches.pointColours, (std::vector<float>{0.1f, 0.2f, 0.3f, 1, 1, 1, 0.7f, 0.8f, 0.9f}));
     ASSERT_EQ(batches.quadParticles.size(), 3u);
     EXPECT_EQ(batches.quadParticles[0].colour[0], 0.4f);
+    EXPECT_EQ(batches.quadParticles[2].position[1], 1.08f);
     EXPECT_EQ(batches.quads.positions.size(), 3u * 12);
     EXPECT_EQ(batches.quads.positions[0], 0.95f);
 
-    // Sprites wider than the driver's largest point, and particles behind the eye (w = -z),
-    // are quads; the storage is reused.
+    // Sprites wider than the driver's largest point are quads; the storage is reused.
     view.largestPoint = 8.0f;
-    spacexplosionSplit(particles, 6, view, &batches);
+    spacexplosionSplit(particles, 8, view, &batches);
     EXPECT_TRUE(batches.pointPositions.empty());
     EXPECT_EQ(batches.quadParticles.size(), 6u);
+    // Behind the eye (w = -z) nothing is drawn; at the eye's plane, where rounding decides, a quad.
     view.largestPoint = 64.0f;
     const float behind[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, -1, 0, 0, 0, 0};
     memcpy(view.modelViewProjection, behind, sizeof behind);
-    Particle depths[2] = {{{0, 0, -0.5f}, {0, 0, 0}, {1, 1, 1}}, {{0, 0, 0.5f}, {0, 0, 0}, {1, 1, 1}}};
-    spacexplosionSplit(depths, 2, view, &batches);
+    Particle depths[3] = {{{0, 0, -0.5f}, {0, 0, 0}, {1, 1, 1}}, {{0, 0, 0.5f}, {0, 0, 0}, {1, 1, 1}},
+                          {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}}};
+    spacexplosionSplit(depths, 3, view, &batches);
     EXPECT_EQ(batches.pointPositions, (std::vector<float>{0, 0, -0.5f}));
     ASSERT_EQ(batches.quadParticles.size(), 1u);
-    EXPECT_EQ(batches.quadParticles[0].position[2], 0.5f);
+    EXPECT_EQ(batches.quadParticles[0].position[2], 0.0f);
 }
 
 TEST(SpacexplosionProjection, HeightZeroCountsAsOne)

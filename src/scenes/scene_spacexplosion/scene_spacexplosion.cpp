@@ -25,6 +25,9 @@ static const float CAMERA_DISTANCE = 60.0f; // the eye stands this far out on z
 static const double FIELD_OF_VIEW = 45.0, NEAR_PLANE = 0.1, FAR_PLANE = 500.0;
 // The generator the burst was tuned with gave 15 bits; glibc's gives 31, so keep the low 15.
 static const int RANDOM_MASK = 32767;
+// Relative slack before a particle counts as beyond a clip plane: the driver's transform rounds
+// differently from ours.
+static const float CULL_MARGIN = 1.0e-3f;
 static const float PI = 3.14159265358979f;
 
 // >> state
@@ -312,6 +315,10 @@ void spacexplosionSplit(const Particle* particles, int count, const Spacexplosio
         for (int row = 0; row < 4; row++)
             clip[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
         const float w = clip[3];
+        // The sprite faces the camera, so all of it lies at the particle's depth: behind the eye,
+        // or in front of the near or beyond the far plane (by a margin for rounding), the clipper
+        // would remove all of it.
+        if (w < -CULL_MARGIN || (w > 0.0f && fabsf(clip[2]) > w * (1.0f + CULL_MARGIN))) continue;
         bool point = w > 0.0f && fabsf(clip[2]) < w;
         if (point) {
             // Window position of the centre, and half the sprite with a pixel to spare.
@@ -319,6 +326,9 @@ void spacexplosionSplit(const Particle* particles, int count, const Spacexplosio
             const float y = (clip[1] / w * 0.5f + 0.5f) * (float)view.height;
             const float pixels = view.pixelsAtUnitW / w;
             const float reach = 0.5f * pixels + 1.0f;
+            // Wholly outside the view: it would give no pixel.
+            if (x + reach < 0.0f || x - reach > (float)view.width || y + reach < 0.0f || y - reach > (float)view.height)
+                continue;
             point = pixels <= view.largestPoint && x - reach >= 0.0f && x + reach <= (float)view.width &&
                     y - reach >= 0.0f && y + reach <= (float)view.height;
         }

@@ -103,7 +103,8 @@ bool spacexplosionAdvance(SpacexplosionState* state, float frameStep);
 // Fills `quads` with the corners of `count` particles.
 void spacexplosionQuadArrays(const Particle* particles, int count, SpacexplosionQuads* quads);
 // Splits `count` particles between points and quads for `view` (see SpacexplosionBatches), in
-// pool order within each; fills the quads' corners too.
+// pool order within each; fills the quads' corners too. A particle whose sprite would give no
+// pixel (wholly outside the view, behind the eye, beyond the near or far plane) is in neither.
 void spacexplosionSplit(const Particle* particles, int count, const SpacexplosionView& view,
                         SpacexplosionBatches* batches);
 // Width over height, a height of 0 counted as 1.
