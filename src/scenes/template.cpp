@@ -85,6 +85,10 @@ void Template::resize(int newWidth, int newHeight)
 void Template::drawUnderlayHere()
 {
     if (!underlay) return;
+    // What this scene drew goes to the driver first: a software rasteriser's threads shade it
+    // while this thread sets up the underlay (the burst's set-up takes milliseconds), and the
+    // frame-time report counts that work to this scene's row, not to the underlay's.
+    glFlush();
     frameStatsUnderlayBegin(underlayRow);
     underlay->drawUnderlay();
     frameStatsUnderlayEnd();

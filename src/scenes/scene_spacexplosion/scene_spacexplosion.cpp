@@ -177,10 +177,6 @@ void Spacexplosion::draw()
 void Spacexplosion::drawUnderlay()
 {
     if (!billboard) return;
-    // The burst's set-up keeps this thread busy for milliseconds (every particle placed, sorted
-    // into points and quads, and sent): a software rasteriser's threads shade what the scene drew
-    // before it meanwhile, rather than wait for the end of the frame.
-    glFlush();
     // Everything the scene drawing over the picture has set is put back afterwards.
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glMatrixMode(GL_PROJECTION);
