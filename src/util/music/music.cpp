@@ -6,6 +6,7 @@
 #include "util/music/audio.h"   // the audio back end
 #include <stdio.h>
 #include <stdlib.h>
+#include <system_error>
 #include <thread>
 
 // The clock's state is shared by every caller of getTime, not kept per object.
@@ -56,11 +57,15 @@ Music::Music(bool decodeInBackground)
     // The back end decodes the whole song, so the MP3 bytes are not needed afterwards.
     song = new SongDecode{block, (size_t)size, nullptr, 0, std::thread()};
     if (decodeInBackground) {
-        song->thread = std::thread(decodeSong, song);
-    } else {
-        decodeSong(song);
-        finishSong();
+        try {
+            song->thread = std::thread(decodeSong, song);
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had: the song decodes here, as without the wish.
+        }
     }
+    decodeSong(song);
+    finishSong();
 }
 
 void Music::finishSong()
