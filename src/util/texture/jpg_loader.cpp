@@ -10,7 +10,7 @@
 // ImageBuffer form (one int per channel) is kept for readJpeg.
 #include "util/texture/jpg_loader.h"
 
-#include "platform/report.h"           // FATAL, LOADER_WARNING
+#include "platform/report.h"           // FATAL
 #include "util/texture/image_buffer.h" // ImageBuffer
 #include "util/texture/image_file.h"   // LoadedImage, imageByteSize, readImageFile
 #include <setjmp.h>
@@ -128,27 +128,29 @@ const char* decodeJpegRgb(const uint8_t* bytes, size_t size, uint8_t** rgb, int*
     return decodeRows(bytes, size, nullptr, rgb, width, height, warning);
 }
 
-bool ImageBuffer::readJpeg(const char* fileName)
+// Reads a file and decodes it as decodeRows does; a libjpeg error is fatal, a warning is shown.
+// False when the file cannot be opened.
+static bool decodeFile(const char* fileName, ImageBuffer* image, uint8_t** rgb, int* width, int* height)
 {
     std::vector<uint8_t> bytes;
     if (!readImageFile(fileName, &bytes)) return false;
     std::string warning;
-    const char* message = decodeJpeg(bytes.data(), bytes.size(), this, &warning);
+    const char* message = decodeRows(bytes.data(), bytes.size(), image, rgb, width, height, &warning);
     if (message) FATAL("Could not decode JPEG file %s: %s", fileName, message);
     if (!warning.empty()) fprintf(stderr, "JPEG file %s decoded with a warning: %s\n", fileName, warning.c_str());
     return true;
 }
 
+bool ImageBuffer::readJpeg(const char* fileName)
+{
+    return decodeFile(fileName, this, nullptr, nullptr, nullptr);
+}
+
 bool loadJpg(const char* fileName, LoadedImage& texture)
 {
-    std::vector<uint8_t> bytes;
-    if (!readImageFile(fileName, &bytes)) return false;
-    std::string warning;
     uint8_t* rgb = nullptr;
     int width = 0, height = 0;
-    const char* message = decodeJpegRgb(bytes.data(), bytes.size(), &rgb, &width, &height, &warning);
-    if (message) FATAL("Could not decode JPEG file %s: %s", fileName, message);
-    if (!warning.empty()) fprintf(stderr, "JPEG file %s decoded with a warning: %s\n", fileName, warning.c_str());
+    if (!decodeFile(fileName, nullptr, &rgb, &width, &height)) return false;
     texture.width = (uint32_t)width;
     texture.height = (uint32_t)height;
     texture.bitsPerPixel = 24;
