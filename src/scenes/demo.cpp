@@ -270,8 +270,8 @@ uint32_t drawActiveScenes(const std::vector<Template*>& scenes, Music* music, co
         CHECK_GL();
         frameStatsSceneEnd((int)row);
         scene->underlay = nullptr;
-        if (scene->underlayPending) pending = scene, pendingRow = (int)row;
-        else pending = nullptr;
+        pending = scene->underlayPending ? scene : nullptr;
+        if (pending) pendingRow = (int)row;
         scene->underlayPending = false;
     }
     if (pending) drawUnderlayAlone(pending, pendingRow);
